@@ -1,0 +1,20 @@
+#ifndef QIRFaultInjection_H
+#define QIRFaultInjection_H
+// Makes one named platform call fail on purpose, so tests reach failure paths that the real
+// world rarely offers. Not installed: tests only.
+//
+// Points: "CreateQIRIXMLDOMDocumentBuilder", "CreateQIRIXMLSAXFactory",
+// "CreateInputSourceFromBuffer", "CreateInputSourceFromFile", "GetDOMImplementation",
+// "CreateDocumentType", "CreateDocument", "CreateElement", "SetAttribute", "GetAttribute",
+// "AppendChild", "GetElementsByTagName", "Item", "WriteToString", "WriteToFile",
+// "NewSequenceOctet", "FOpen".
+
+// Arms iPoint: its (iSkip + 1)-th call from now on fails, once. Arming a point again
+// replaces its count; other points stay armed.
+void QIRFailCall(const char* iPoint, int iSkip = 0);
+// Forgets every armed failure.
+void QIRFailNothing();
+// For the platform: true when this call of iPoint is the one to fail.
+bool QIRCallShouldFail(const char* iPoint);
+
+#endif

@@ -1,0 +1,3 @@
+#include "QiredsCommands.h"
+
+void AddDictionaryCommands(CLI::App& /*ioApp*/) {}

@@ -1,0 +1,3 @@
+#include "QiredsCommands.h"
+
+void AddEngineeringCommands(CLI::App& /*ioApp*/) {}

@@ -1,0 +1,3 @@
+#include "QiredsCommands.h"
+
+void AddJobCommands(CLI::App& /*ioApp*/) {}

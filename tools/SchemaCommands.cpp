@@ -1,0 +1,3 @@
+#include "QiredsCommands.h"
+
+void AddSchemaCommands(CLI::App& /*ioApp*/) {}
