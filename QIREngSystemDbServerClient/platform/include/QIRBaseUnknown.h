@@ -3,6 +3,7 @@
 // Reference-counted components, their metaclasses, interface identifiers and handles.
 
 #include <cstddef>
+#include <new>
 
 #include "QIRCodes.h"
 
@@ -96,8 +97,10 @@ class QIRBaseUnknown {
   static long GetLiveObjectCount();
 
   static void* operator new(std::size_t iSize);
-  static void* operator new(std::size_t iSize, void* iPlace) noexcept { return iPlace; }
+  static void* operator new(std::size_t iSize, const std::nothrow_t&) noexcept;
+  static void* operator new(std::size_t, void* iPlace) noexcept { return iPlace; }
   static void operator delete(void* iBlock) noexcept;
+  static void operator delete(void* iBlock, const std::nothrow_t&) noexcept;
   static void operator delete(void*, void*) noexcept {}
 
  private:
