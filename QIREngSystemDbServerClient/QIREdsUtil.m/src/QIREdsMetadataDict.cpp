@@ -1,0 +1,744 @@
+#include "QIREdsMetadataDict.h"
+
+#include "QIREdsCableRoutingSchema.h"
+#include "QIRError.h"
+
+#include <cstdio>
+#include <new>
+
+namespace {
+
+// Entries of Tables are checked by metaclass before they are read, so that a foreign
+// component placed there is passed over rather than misread.
+QIREdsMetadataTable* AsTable(QIRBaseUnknown* iEntry)
+{
+  if (!iEntry || !iEntry->IsAKindOf(QIREdsMetadataTable::ClassName())) return nullptr;
+  return dynamic_cast<QIREdsMetadataTable*>(iEntry);
+}
+
+int Contains(const QIRUnicodeString& iText, const char* iWhat)
+{
+  return iText.SearchSubString(iWhat) >= 0 ? 1 : 0;
+}
+
+// The characters strictly between two positions; empty whenever they do not enclose any,
+// so that a clause with misplaced parentheses never leads a read outside the text.
+QIRUnicodeString Between(const QIRUnicodeString& iText, int iOpen, int iClose)
+{
+  if (iOpen < 0 || iClose - iOpen - 1 <= 0) return QIRUnicodeString();
+  return iText.SubString(iOpen + 1, iClose - iOpen - 1);
+}
+
+QIRUnicodeString Stripped(QIRUnicodeString iText)
+{
+  iText.Strip();
+  return iText;
+}
+
+}  // namespace
+
+QIR_IMPLEMENT_CLASS(QIREdsMetadataDict, QIRBaseUnknown, "QIREngSystemDbServerClient")
+
+QIREdsMetadataDict::QIREdsMetadataDict() = default;
+
+QIREdsMetadataDict::~QIREdsMetadataDict()
+{
+  CleanupAllTables();
+}
+
+HRESULT QIREdsMetadataDict::Initialize()
+{
+  namespace schema = QIREdsCableRoutingSchema;
+  HRESULT hr = E_FAIL;
+  try {
+    CleanupAllTables();
+
+    QIRListValQIRUnicodeString classes;
+    QIRRawCollint classNumbers;
+    for (int i = 0; i < schema::kClassCount; ++i) {
+      classes.Append(schema::kClasses[i].Name);
+      classNumbers.Append(schema::kClasses[i].Number);
+    }
+    for (int i = 0; i < schema::kClassCount; ++i) {
+      DefinedNames.Append(schema::kClasses[i].Name);
+      Defines.Append(schema::kClasses[i].Define);
+    }
+
+    QIRListValQIRUnicodeString columns;
+    QIRRawCollint columnTags;
+    for (int i = 0; i < schema::kColumnCount; ++i) {
+      columns.Append(schema::kColumns[i].Name);
+      columnTags.Append(schema::kColumns[i].ClassNumber);
+    }
+    for (int i = 0; i < schema::kColumnCount; ++i) {
+      DefinedNames.Append(schema::kColumns[i].Name);
+      Defines.Append(schema::kColumns[i].Define);
+    }
+
+    QIRListValQIRUnicodeString types;
+    QIRRawCollint typeTags;
+    for (int i = 0; i < schema::kColumnCount; ++i) {
+      types.Append(schema::kColumns[i].Type);
+      typeTags.Append(schema::kColumns[i].ClassNumber);
+    }
+
+    QIRListValQIRUnicodeString constraints, outsideReferences;
+    QIRRawCollint constraintTags, outsideReferenceTags;
+    for (int i = 0; i < schema::kConstraintCount; ++i) {
+      constraints.Append(schema::kConstraints[i].Text);
+      constraintTags.Append(schema::kConstraints[i].Tag);
+    }
+    for (int i = 0; i < schema::kOutsideReferenceCount; ++i) {
+      outsideReferences.Append(schema::kOutsideReferences[i].Text);
+      outsideReferenceTags.Append(schema::kOutsideReferences[i].Tag);
+    }
+
+    QIRListValQIRUnicodeString scopes, magnitudeColumns, magnitudeNames;
+    QIRRawCollint scopeTags, magnitudeTags;
+    for (int i = 0; i < schema::kScopeCount; ++i) {
+      scopes.Append(schema::kScopes[i].Text);
+      scopeTags.Append(schema::kScopes[i].Tag);
+    }
+    for (int i = 0; i < schema::kColumnCount; ++i) {
+      if (!schema::kColumns[i].Magnitude) continue;
+      magnitudeColumns.Append(schema::kColumns[i].Name);
+      magnitudeNames.Append(schema::kColumns[i].Magnitude);
+      magnitudeTags.Append(schema::kColumns[i].ClassNumber);
+    }
+
+    FillClassTypeTable(classes, classNumbers, columns, columnTags, types, typeTags, constraints,
+                       constraintTags, scopes, scopeTags, outsideReferences, outsideReferenceTags,
+                       magnitudeColumns, magnitudeNames, magnitudeTags);
+    hr = S_OK;
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsMetadataDict::FillClassTypeTable(
+    const QIRListValQIRUnicodeString& iClasses, const QIRRawCollint& iClassNumbers,
+    const QIRListValQIRUnicodeString& iColumns, const QIRRawCollint& iColumnTags,
+    const QIRListValQIRUnicodeString& iColumnTypes, const QIRRawCollint& iTypeTags,
+    const QIRListValQIRUnicodeString& iConstraints, const QIRRawCollint& iConstraintTags,
+    const QIRListValQIRUnicodeString& iScopes, const QIRRawCollint& iScopeTags,
+    const QIRListValQIRUnicodeString& iExtRefs, const QIRRawCollint& iExtRefTags,
+    const QIRListValQIRUnicodeString& iMagnitudeColumns,
+    const QIRListValQIRUnicodeString& iMagnitudeNames, const QIRRawCollint& iMagnitudeTags)
+{
+  HRESULT hr = E_FAIL;
+  try {
+    // Scope entries name their class by number; resolve them to positions once.
+    QIRListValQIRUnicodeString scopeNames, scopeRefs;
+    QIRRawCollint scopePositions, scopeKinds;
+    for (int i = 1; i <= iScopes.Size() && i <= iScopeTags.Size(); ++i) {
+      const QIRUnicodeString& entry = iScopes[i];
+      int kind = 1;
+      int at = entry.SearchSubString("_D_");
+      if (at < 0) {
+        kind = 0;
+        at = entry.SearchSubString("_N_");
+      }
+      if (at < 0) continue;
+      const QIRUnicodeString name = entry.SubString(0, at);
+      const QIRUnicodeString ref = entry.SubString(at + 3, entry.GetLengthInChar() - at - 3);
+      const int position = iClassNumbers.Locate(iScopeTags[i]);
+      if (name.IsNull() || ref.IsNull() || position <= 0) continue;
+      scopeNames.Append(name);
+      scopeRefs.Append(ref);
+      scopePositions.Append(position);
+      scopeKinds.Append(kind);
+    }
+
+    const auto paired = [](int iLeft, int iRight) { return iLeft > 0 && iLeft == iRight; };
+    if (!paired(iClasses.Size(), iClassNumbers.Size()) ||
+        !paired(iColumns.Size(), iColumnTags.Size()) ||
+        !paired(iColumnTypes.Size(), iTypeTags.Size()) ||
+        !paired(iConstraints.Size(), iConstraintTags.Size()))
+      return hr;
+    const bool useMagnitudes = iMagnitudeColumns.Size() > 0 &&
+                               iMagnitudeColumns.Size() == iMagnitudeNames.Size() &&
+                               iMagnitudeColumns.Size() == iMagnitudeTags.Size();
+    const bool useScopes = scopeNames.Size() > 0;  // the four kept lists grow together
+    const bool useExtRefs = iExtRefs.Size() > 0 && iExtRefs.Size() == iExtRefTags.Size();
+
+    for (int i = 1; i <= iClasses.Size(); ++i) {
+      const int number = iClassNumbers[i];
+      if (iClasses[i].IsNull()) continue;
+      QIRVar<QIREdsMetadataTable> record;
+      try {
+        record.Attach(new QIREdsMetadataTable(iClasses[i]));
+      } catch (std::bad_alloc&) {
+        continue;
+      }
+      if (record.isNull()) continue;
+
+      for (int j = 1; j <= iColumns.Size(); ++j)
+        if (iColumnTags[j] == number) record->Columns.Append(iColumns[j]);
+
+      if (useMagnitudes) {
+        for (int j = 1; j <= iMagnitudeColumns.Size(); ++j) {
+          if (iMagnitudeTags[j] != number) continue;
+          record->MagnitudeColumns.Append(iMagnitudeColumns[j]);
+          record->Magnitudes.Append(iMagnitudeNames[j]);
+        }
+      }
+
+      for (int j = 1; j <= iColumnTypes.Size(); ++j) {
+        if (iTypeTags[j] != number) continue;
+        record->ColumnTypes.Append(iColumnTypes[j]);
+        record->Required.Append(Contains(iColumnTypes[j], "NOT NULL"));
+      }
+
+      // A clause is whichever reader accepts it first; the others leave their lists alone.
+      for (int j = 1; j <= iConstraints.Size(); ++j) {
+        if (iConstraintTags[j] != number) continue;
+        const QIRUnicodeString& clause = iConstraints[j];
+        record->Constraints.Append(clause);
+        if (SUCCEEDED(GetKeys("PRIMARY", clause, record->PrimaryKeys))) continue;
+        if (SUCCEEDED(GetKeys("UNIQUE", clause, record->UniqueKeys))) continue;
+        GetConstraints(clause, record->RefFromColumns, record->RefToTables, record->RefToColumns);
+      }
+
+      if (useScopes) {
+        for (int j = 1; j <= scopeNames.Size(); ++j) {
+          if (scopePositions[j] != i) continue;
+          record->ScopeName = scopeNames[j];
+          record->ScopeRef = scopeRefs[j];
+          record->ScopeKind = scopeKinds[j];
+        }
+      }
+
+      // Outside references are tagged by position, not by class number.
+      if (useExtRefs) {
+        for (int j = 1; j <= iExtRefs.Size(); ++j) {
+          if (iExtRefTags[j] != i) continue;
+          const QIRUnicodeString name = GetConstraintName(iExtRefs[j]);
+          if (SUCCEEDED(GetConstraints(iExtRefs[j], record->ExtRefFromColumns,
+                                       record->ExtRefToClasses, record->ExtRefToUuids)))
+            record->ExtRefNames.Append(name);
+        }
+      }
+
+      Tables.Append(record.get());
+      record.Detach();  // only once Tables holds it: its creation reference is now the dictionary's
+    }
+    hr = S_OK;
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+void QIREdsMetadataDict::CleanupAllTables()
+{
+  for (int i = 1; i <= Tables.Size(); ++i)
+    if (Tables[i]) Tables[i]->Release();
+  Tables.RemoveAll();
+  Defines.RemoveAll();
+  DefinedNames.RemoveAll();
+}
+
+HRESULT QIREdsMetadataDict::GetClassNames(QIRListValQIRUnicodeString& oClassNames,
+                                          QIRListValQIRUnicodeString& oPrimaryKeys) const
+{
+  HRESULT hr = E_FAIL;
+  if (Tables.Size() == 0) return hr;
+  try {
+    for (int i = 1; i <= Tables.Size(); ++i) {
+      const QIREdsMetadataTable* table = AsTable(Tables[i]);
+      if (!table || table->Name.IsNull() || table->PrimaryKeys.Size() < 1 ||
+          table->PrimaryKeys[1].IsNull())
+        continue;
+      oClassNames.Append(table->Name);
+      oPrimaryKeys.Append(table->PrimaryKeys[1]);
+      hr = S_OK;
+    }
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsMetadataDict::GetClassTable(const QIRUnicodeString& iClassName,
+                                          QIREdsMetadataTable** oTable) const
+{
+  HRESULT hr = E_FAIL;
+  if (!oTable) return hr;
+  *oTable = nullptr;
+  if (Tables.Size() == 0) return hr;
+  try {
+    for (int i = 1; i <= Tables.Size(); ++i) {
+      QIREdsMetadataTable* table = AsTable(Tables[i]);
+      if (!table || table->Name != iClassName) continue;
+      table->AddRef();
+      *oTable = table;
+      hr = S_OK;
+      break;
+    }
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsMetadataDict::GetKeys(const QIRUnicodeString& iKeyword,
+                                    const QIRUnicodeString& iClause,
+                                    QIRListValQIRUnicodeString& oKeys) const
+{
+  HRESULT hr = E_FAIL;
+  if (iClause.IsNull()) return hr;
+  try {
+    const int at = iClause.SearchSubString(iKeyword);
+    if (at < 0) return hr;
+    const int open = iClause.SearchSubString("(", at + iKeyword.GetLengthInChar());
+    if (open < 0) return hr;
+    const int close = iClause.SearchSubString(")", open + 1);
+    if (close < 0) return hr;
+    hr = ChoppedBy(",", Between(iClause, open, close), oKeys);
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsMetadataDict::GetConstraints(const QIRUnicodeString& iClause,
+                                           QIRListValQIRUnicodeString& oFromColumns,
+                                           QIRListValQIRUnicodeString& oToTables,
+                                           QIRListValQIRUnicodeString& oToColumns) const
+{
+  HRESULT hr = E_FAIL;
+  if (iClause.IsNull()) return hr;
+  try {
+    const int foreignKey = iClause.SearchSubString("FOREIGN KEY");
+    if (foreignKey < 0) return hr;
+    const int fromOpen = iClause.SearchSubString("(", foreignKey + 11);
+    const int fromClose = fromOpen < 0 ? -1 : iClause.SearchSubString(")", fromOpen + 1);
+    QIRUnicodeString from = Between(iClause, fromOpen, fromClose);
+    if (from.IsNull()) return hr;
+    from.Strip();
+
+    const int references = iClause.SearchSubString("REFERENCES");
+    if (references < 0) return hr;
+    const int classStart = references + 10;
+    const int toOpen = iClause.SearchSubString("(", classStart);
+    if (toOpen - classStart <= 0) return hr;
+    const QIRUnicodeString toClass = Stripped(iClause.SubString(classStart, toOpen - classStart));
+    if (toClass.IsNull()) return hr;
+
+    const int toClose = iClause.SearchSubString(")", toOpen);
+    const QIRUnicodeString target = Stripped(Between(iClause, toOpen, toClose));
+    if (target.IsNull()) return hr;
+
+    // All three or none, so that the lists keep sharing one index.
+    oFromColumns.Append(from);
+    oToTables.Append(toClass);
+    oToColumns.Append(target);
+    hr = S_OK;
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsMetadataDict::ChoppedBy(const QIRUnicodeString& iSeparators,
+                                      const QIRUnicodeString& iText,
+                                      QIRListValQIRUnicodeString& oPieces) const
+{
+  HRESULT hr = E_FAIL;
+  if (iText.IsNull() || iSeparators.IsNull()) return hr;
+  try {
+    QIRToken tokens(iText);
+    for (QIRUnicodeString piece = tokens.GetNextToken(iSeparators); !piece.IsNull();
+         piece = tokens.GetNextToken(iSeparators)) {
+      oPieces.Append(Stripped(piece));  // a blank-only piece stays, as an empty entry
+      hr = S_OK;
+    }
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsMetadataDict::ParseConstraint(const QIRUnicodeString& iClause,
+                                            QIRUnicodeString& oConstraintName,
+                                            QIRUnicodeString& oColumns,
+                                            QIRUnicodeString& oToClass) const
+{
+  HRESULT hr = E_FAIL;
+  if (iClause.IsNull()) return hr;
+  try {
+    if (!Contains(iClause, "FOREIGN KEY")) return hr;
+    oConstraintName = GetConstraintName(iClause);
+    oColumns = QIRUnicodeString();
+    oToClass = QIRUnicodeString();
+
+    const int open = iClause.SearchSubString("(");
+    const int close = iClause.SearchSubString(")");
+    if (open >= 0 && close >= 0) oColumns = Stripped(Between(iClause, open, close));
+
+    // "REFERENCE" also finds "REFERENCES"; the class starts after the whole word.
+    const int references = iClause.SearchSubString("REFERENCE");
+    if (references >= 0) {
+      const QIRUnicodeString rest =
+          iClause.SubString(references + 10, iClause.GetLengthInChar() - references - 10);
+      const int restOpen = rest.SearchSubString("(");
+      if (restOpen > 0) oToClass = Stripped(rest.SubString(0, restOpen));
+    }
+
+    if (!oConstraintName.IsNull() && !oColumns.IsNull() && !oToClass.IsNull()) hr = S_OK;
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+QIRUnicodeString QIREdsMetadataDict::GetConstraintName(const QIRUnicodeString& iClause) const
+{
+  QIRUnicodeString name;
+  if (iClause.IsNull()) return name;
+  try {
+    QIRToken tokens(iClause);
+    bool afterKeyword = false;
+    for (QIRUnicodeString word = tokens.GetNextToken(" "); !word.IsNull();
+         word = tokens.GetNextToken(" ")) {
+      if (afterKeyword) {
+        name = Stripped(word);
+        break;
+      }
+      if (Contains(word, "CONSTRAINT")) afterKeyword = true;
+    }
+  } catch (QIRError& error) {
+    error.Flush();
+  } catch (...) {
+  }
+  return name;
+}
+
+HRESULT QIREdsMetadataDict::GenerateSQLStatements(QIRListValQIRUnicodeString& oStatements) const
+{
+  HRESULT hr = E_FAIL;
+  oStatements.RemoveAll();
+  if (Tables.Size() == 0) return hr;
+  try {
+    for (int i = 1; i <= Tables.Size(); ++i) {
+      const QIREdsMetadataTable* table = AsTable(Tables[i]);
+      if (table) {
+        const int columnCount = table->Columns.Size();
+        if (columnCount > 0 && columnCount == table->ColumnTypes.Size()) {
+          QIRUnicodeString statement = "\"CREATE TABLE ";
+          statement += table->Name;
+          statement += " (";
+          for (int j = 1; j <= columnCount; ++j) {
+            if (j > 1) statement += ",";
+            statement += table->Columns[j];
+            statement += " ";
+            statement += table->ColumnTypes[j];
+          }
+          statement += ");\"";
+          oStatements.Append(statement);
+        }
+        for (int j = 1; j <= table->Constraints.Size(); ++j) {
+          QIRUnicodeString statement = "\"ALTER TABLE ";
+          statement += table->Name;
+          statement += " ADD ";
+          statement += table->Constraints[j];
+          statement += ";\"";
+          oStatements.Append(statement);
+        }
+      }
+      hr = S_OK;
+    }
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+void QIREdsMetadataDict::DumpDictionary() const
+{
+  std::printf("Number of tables = %d \n", Tables.Size());
+  if (Tables.Size() < 1) return;
+  try {
+    for (int i = 1; i <= Tables.Size(); ++i)
+      if (AsTable(Tables[i])) DumpTable(Tables[i]);
+  } catch (QIRError& error) {
+    error.Flush();
+  } catch (...) {
+  }
+}
+
+void QIREdsMetadataDict::DumpTable(const QIRBaseUnknown* iTable) const
+{
+  const auto* table = dynamic_cast<const QIREdsMetadataTable*>(iTable);
+  if (!table) return;
+  const char* separator = "============================================================\n";
+  try {
+    std::printf("%s", separator);
+    std::printf("Table name = %s \n", table->Name.ConvertToChar());
+    const int columnCount = table->Columns.Size();
+    const int typeCount = table->ColumnTypes.Size();
+    const int requiredCount = table->Required.Size();
+    std::printf("Number of columns = %d \n", columnCount);
+    if (columnCount > 0 && columnCount == typeCount && columnCount == requiredCount) {
+      for (int i = 1; i <= columnCount; ++i)
+        std::printf("  column %d: name=%s  |  type=%s   | reqd=%d\n", i,
+                    table->Columns[i].ConvertToChar(), table->ColumnTypes[i].ConvertToChar(),
+                    table->Required[i]);
+    } else {
+      std::printf("problem NC = %d, NCT = %d, NReq = %d\n", columnCount, typeCount, requiredCount);
+    }
+
+    const auto printList = [](const char* iTitle, const QIRListValQIRUnicodeString& iList) {
+      if (iList.Size() == 0) return;
+      std::printf("%s", iTitle);
+      for (int i = 1; i <= iList.Size(); ++i)
+        std::printf("   %d: name=%s \n", i, iList[i].ConvertToChar());
+    };
+    printList("  Constraints ----- \n", table->Constraints);
+    printList("  Primary keys ----- \n", table->PrimaryKeys);
+    printList("  Unique keys ----- \n", table->UniqueKeys);
+
+    const int fromCount = table->RefFromColumns.Size();
+    const int toTableCount = table->RefToTables.Size();
+    const int toCount = table->RefToColumns.Size();
+    if (fromCount > 0 && fromCount == toTableCount && fromCount == toCount) {
+      std::printf("  Reference ------- \n");
+      for (int i = 1; i <= fromCount; ++i)
+        std::printf("   %d: from=%s, to table=%s, to=%s \n", i,
+                    table->RefFromColumns[i].ConvertToChar(), table->RefToTables[i].ConvertToChar(),
+                    table->RefToColumns[i].ConvertToChar());
+    } else {
+      std::printf("NFrom = %d, NTableTo = %d, NTo = %d\n", fromCount, toTableCount, toCount);
+    }
+    std::printf("%s", separator);
+  } catch (QIRError& error) {
+    error.Flush();
+  } catch (...) {
+  }
+}
+
+HRESULT QIREdsMetadataDict::GetReferencingClasses(
+    const QIRUnicodeString& iClass, const QIRListValQIRUnicodeString& iCandidates,
+    QIRListValQIRUnicodeString& oClasses, QIRListValQIRUnicodeString& oConstraintNames) const
+{
+  HRESULT hr = E_FAIL;
+  if (iClass.IsNull()) return hr;
+  oClasses.RemoveAll();
+  oConstraintNames.RemoveAll();
+  if (Tables.Size() == 0) return hr;
+  try {
+    for (int i = 1; i <= Tables.Size(); ++i) {
+      const QIREdsMetadataTable* table = AsTable(Tables[i]);
+      if (!table) continue;
+      if (iCandidates.Size() > 0 && iCandidates.Locate(table->Name) == 0) continue;
+      for (int j = 1; j <= table->Constraints.Size(); ++j) {
+        const QIRUnicodeString& clause = table->Constraints[j];
+        if (!Contains(clause, "FOREIGN KEY")) continue;
+        QIRUnicodeString name, columns, toClass;
+        if (FAILED(ParseConstraint(clause, name, columns, toClass)) || toClass != iClass) continue;
+        oClasses.Append(table->Name);
+        oConstraintNames.Append(name);
+      }
+    }
+    hr = S_OK;
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+void QIREdsMetadataDict::GetDataType(const QIRUnicodeString& iType, QIRUnicodeString& oAttrType,
+                                     QIRUnicodeString& oMaxLength,
+                                     QIRUnicodeString& oMandatory) const
+{
+  if (iType.IsNull()) return;
+  try {
+    oAttrType = "Undefined";
+    oMaxLength = QIRUnicodeString();
+    oMandatory = "No";
+    QIRToken tokens(iType);
+    QIRUnicodeString first;
+    int count = 0;
+    for (QIRUnicodeString word = tokens.GetNextToken(" "); !word.IsNull();
+         word = tokens.GetNextToken(" ")) {
+      if (count++ == 0) first = word;
+    }
+    if (Contains(first, "INTEGER")) {
+      oAttrType = "Integer";
+    } else if (Contains(first, "FLOAT")) {
+      oAttrType = "Double";
+    } else if (Contains(first, "CHAR")) {
+      oAttrType = "String";
+      oMaxLength = Between(first, first.SearchSubString("("), first.SearchSubString(")"));
+    }
+    // The word count decides, not the words: every three-word type is mandatory.
+    if (count == 3) oMandatory = "Yes";
+  } catch (QIRError& error) {
+    error.Flush();
+  } catch (...) {
+  }
+}
+
+HRESULT QIREdsMetadataDict::ResolveDefine(const QIRUnicodeString& iDefine,
+                                          QIRUnicodeString& oName) const
+{
+  HRESULT hr = E_FAIL;
+  if (Defines.Size() == 0 || Defines.Size() != DefinedNames.Size()) return hr;
+  try {
+    const int at = Defines.Locate(iDefine);
+    if (at > 0) {
+      oName = DefinedNames[at];
+      hr = S_OK;
+    }
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsMetadataDict::GetMagnitudeNames(QIRListValQIRUnicodeString& oNames) const
+{
+  HRESULT hr = E_FAIL;
+  try {
+    oNames.Append("LENGTH");
+    oNames.Append("MASS");
+    oNames.Append("AREA");
+    oNames.Append("LINEMASS");
+    hr = S_OK;
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+int QIREdsMetadataDict::GetUUidIndex(const QIRUnicodeString iName,
+                                     const QIRListValQIRUnicodeString& iPool,
+                                     const QIRListValQIRUnicodeString& iKnownNames,
+                                     const QIRListValQIRUnicodeString& iKnownUuids,
+                                     QIRListValQIRUnicodeString& ioAssigned, int& ioIndex,
+                                     int& ioNextPool) const
+{
+  const int indexOnEntry = ioIndex;
+  int result = 0;
+  try {
+    int known = 0;
+    if (iKnownNames.Size() > 0 && iKnownUuids.Size() == iKnownNames.Size())
+      known = iKnownNames.Locate(iName);
+    if (known > 0) {
+      ioAssigned.Append(iKnownUuids[known]);
+      result = ioAssigned.Size();
+    } else if (indexOnEntry >= 1 && indexOnEntry < iPool.Size() && ioNextPool >= 1 &&
+               ioNextPool <= iPool.Size()) {
+      // Bounded by the index on entry, not by the pool position: once a call hands out
+      // nothing, later calls take no pool UUID either, and UUID order in output depends on it.
+      ioAssigned.Append(iPool[ioNextPool]);
+      ++ioNextPool;
+      result = ioAssigned.Size();
+    }
+  } catch (QIRError& error) {
+    error.Flush();
+  } catch (...) {
+  }
+  ioIndex = result;
+  return iKnownNames.Size();
+}
+
+QIRUnicodeString QIREdsMetadataDict::ConvertToAttrKey(const QIRUnicodeString iClass,
+                                                      const QIRUnicodeString& iName) const
+{
+  QIRUnicodeString key;
+  try {
+    key = iClass;
+    key += "_";
+    key += iName;
+  } catch (...) {
+    key = QIRUnicodeString();
+  }
+  return key;
+}
+
+QIRUnicodeString QIREdsMetadataDict::ConvertClassNameToOrvane(
+    const QIRUnicodeString& iClassName) const
+{
+  QIRUnicodeString shortName;
+  if (iClassName.IsNull()) return shortName;
+  try {
+    const int dot = iClassName.SearchSubString(".", 0, QIRUnicodeString::QIRSearchBackward);
+    if (dot < 0) return iClassName;
+    shortName = iClassName.SubString(dot + 1, iClassName.GetLengthInChar() - dot - 1);
+  } catch (QIRError& error) {
+    error.Flush();
+  } catch (...) {
+  }
+  return shortName;
+}
+
+// Dictionary XML: not written yet.
+HRESULT QIREdsMetadataDict::GenerateOrvaneMetaData(const QIRUnicodeString&,
+                                                   const QIRListValQIRUnicodeString&,
+                                                   const QIRListValQIRUnicodeString&,
+                                                   const QIRUnicodeString&) const
+{
+  return E_FAIL;
+}
+
+HRESULT QIREdsMetadataDict::CreateDOMDocument(const QIRUnicodeString&, const QIRUnicodeString&,
+                                              QIRIDOMDocument_var&) const
+{
+  return E_FAIL;
+}
+
+HRESULT QIREdsMetadataDict::SetAttribute(const QIRIDOMElement_var&,
+                                         const QIRListValQIRUnicodeString&,
+                                         const QIRListValQIRUnicodeString&) const
+{
+  return E_FAIL;
+}
+
+HRESULT QIREdsMetadataDict::WriteDOMDoc(QIRIDOMDocument_var, const QIRUnicodeString&) const
+{
+  return E_FAIL;
+}
+
+HRESULT QIREdsMetadataDict::GetResourceDirectoryPath(QIRListValQIRUnicodeString, const char*,
+                                                     QIRUnicodeString&) const
+{
+  return E_FAIL;
+}
