@@ -1,0 +1,40 @@
+#ifndef QIRXMLInternal_H
+#define QIRXMLInternal_H
+// What the XML layer's sources share; never included outside platform/src.
+
+#include <libxml/tree.h>
+
+#include <string>
+
+#include "QIRXMLServices.h"
+
+namespace QIRXMLInternal {
+
+// Takes iDocument over in every case (freed on failure) and hands out its first handle.
+HRESULT WrapDocument(xmlDocPtr iDocument, QIRIDOMDocument_var& oDocument);
+// The tree behind a document of this layer; null for an empty handle or another implementation.
+xmlDocPtr TreeOf(const QIRIDOMDocument_var& iDocument);
+
+// A new DOM implementation, holding one reference for the caller.
+QIRIDOMImplementation* NewImplementation();
+
+// The content behind the input sources of this layer, read when a parse runs.
+class SourceContent {
+ public:
+  // True when the source names a file; Text() is then its path.
+  virtual bool IsFile() const = 0;
+  // The text to parse, or the path of the file to read.
+  virtual const QIRUnicodeString& Text() const = 0;
+  // How messages name the source.
+  virtual const QIRUnicodeString& Name() const = 0;
+
+ protected:
+  ~SourceContent() = default;
+};
+
+// Reads the whole file; false when it cannot be read to its end.
+bool ReadWholeFile(const char* iPath, std::string& oBytes);
+
+}  // namespace QIRXMLInternal
+
+#endif

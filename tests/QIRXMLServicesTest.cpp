@@ -1,0 +1,456 @@
+#include "QIRXMLServices.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "QIRFaultInjection.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+const std::string kData = std::string(QIREDS_TEST_DATA_DIR) + "/xml/";
+
+struct Options {
+  QIRListValQIRUnicodeString Names, Values;
+  Options(std::initializer_list<std::pair<const char*, const char*>> iPairs = {}) {
+    for (const auto& pair : iPairs) {
+      Names.Append(pair.first);
+      Values.Append(pair.second);
+    }
+  }
+};
+
+class Messages final : public QIRISAXErrorHandler {
+ public:
+  void Error(const QIRUnicodeString& iMessage) override {
+    Text += iMessage.ConvertToChar() + std::string("\n");
+  }
+  std::string Text;
+};
+
+// Serves "jobs.dtd" from the fixture, as a file or as text in memory, and counts the calls.
+class Resolver final : public QIRISAXEntityResolver {
+ public:
+  explicit Resolver(bool iFromFile) : FromFile(iFromFile) {}
+  HRESULT ResolveEntity(const QIRUnicodeString&, const QIRUnicodeString& iSystemId,
+                        QIRISAXInputSource_var& oSource) override {
+    ++Calls;
+    if (iSystemId != "jobs.dtd") return E_FAIL;
+    QIRIXMLSAXFactory_var factory;
+    CreateQIRIXMLSAXFactory(factory, CLSID_QIRXMLSAXFactory);
+    const std::string path = kData + "jobs.dtd";
+    if (FromFile) return factory->CreateInputSourceFromFile(path.c_str(), "", oSource);
+    std::stringstream text;
+    text << std::ifstream(path).rdbuf();
+    return factory->CreateInputSourceFromBuffer(text.str().c_str(), "jobs.dtd", oSource);
+  }
+  const bool FromFile;
+  int Calls = 0;
+};
+
+class QIRXMLServices : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    _live = QIRBaseUnknown::GetLiveObjectCount();
+    ASSERT_EQ(S_OK, CreateQIRIXMLDOMDocumentBuilder(_builder, CLSID_QIRXMLDOMDocumentBuilder));
+    ASSERT_EQ(S_OK, CreateQIRIXMLSAXFactory(_factory, CLSID_QIRXMLSAXFactory));
+  }
+  void TearDown() override {
+    QIRFailNothing();
+    _builder = NULL_var;
+    _factory = NULL_var;
+    _handler = NULL_var;
+    EXPECT_EQ(_live, QIRBaseUnknown::GetLiveObjectCount()) << "objects left alive";
+  }
+
+  HRESULT ParseText(const std::string& iText, QIRIDOMDocument_var& oDocument,
+                    const Options& iOptions = {},
+                    const QIRISAXEntityResolver_var& iResolver = NULL_var) {
+    QIRUnicodeString text;
+    if (FAILED(text.BuildFromUTF8(iText.data(), iText.size()))) return E_INVALIDARG;
+    QIRISAXInputSource_var source;
+    EXPECT_EQ(S_OK, _factory->CreateInputSourceFromBuffer(text, "Buffer", source));
+    messages = new Messages;
+    _handler.Attach(messages);
+    return _builder->Parse(source, oDocument, iOptions.Names, iOptions.Values, iResolver, _handler);
+  }
+  HRESULT ParseFile(const std::string& iPath, QIRIDOMDocument_var& oDocument,
+                    const Options& iOptions = {}) {
+    return _builder->ParseFile(iPath.c_str(), oDocument, iOptions.Names, iOptions.Values, NULL_var,
+                               NULL_var);
+  }
+  std::string Write(const QIRIDOMDocument_var& iDocument, const Options& iOptions = {}) {
+    QIRUnicodeString text;
+    EXPECT_EQ(S_OK, _builder->WriteToString(iDocument, text, iOptions.Names, iOptions.Values));
+    return text.ConvertToChar();
+  }
+  static QIRIDOMElement_var Element(const QIRIDOMDocument_var& iDocument, const char* iTag) {
+    QIRIDOMElement_var element;
+    EXPECT_EQ(S_OK, iDocument->CreateElement(iTag, element));
+    return element;
+  }
+  static std::vector<std::string> Ids(const QIRIDOMNodeList_var& iList) {
+    std::vector<std::string> ids;
+    unsigned int length = 0;
+    iList->GetLength(length);
+    QIRIDOMNode_var node;
+    QIRUnicodeString id;
+    for (unsigned int i = 0; i < length && SUCCEEDED(iList->Item(i, node)); ++i) {
+      QIRIDOMElement_var(node)->GetAttribute("id", id);
+      ids.push_back(id.ConvertToChar());
+    }
+    return ids;
+  }
+
+  QIRIXMLDOMDocumentBuilder_var _builder;
+  QIRIXMLSAXFactory_var _factory;
+  QIRISAXErrorHandler_var _handler;
+  Messages* messages = nullptr;  // what the last ParseText reported, held by _handler
+  long _live = 0;
+};
+
+TEST_F(QIRXMLServices, WriteToString_BuiltDocumentAndRoundTrip) {
+  QIRIDOMImplementation_var implementation;
+  QIRIDOMDocumentType_var type;
+  QIRIDOMDocument_var document;
+  ASSERT_EQ(S_OK, _builder->GetDOMImplementation(implementation));
+  ASSERT_EQ(S_OK, implementation->CreateDocumentType("Package", "", "Dictionary00.dtd", type));
+  ASSERT_EQ(S_OK, implementation->CreateDocument("", "Integration", type, document));
+  QIRIDOMElement_var root = Element(document, "Package"), job = Element(document, "Job");
+  ASSERT_EQ(S_OK, document->AppendChild(root));
+  ASSERT_EQ(S_OK, root->AppendChild(job));
+  ASSERT_EQ(S_OK, job->SetAttribute("name", "Kabelführung – Ø 12 <&\">"));
+  const std::string expected =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<!DOCTYPE Package SYSTEM \"Dictionary00.dtd\">\n"
+      "<Package>\n"
+      "  <Job name=\"Kabelführung – Ø 12 &lt;&amp;&quot;&gt;\"/>\n"
+      "</Package>\n";
+  EXPECT_EQ(expected, Write(document));
+
+  const std::string path = std::string(QIREDS_BINARY_DIR) + "/xml-roundtrip.xml";
+  ASSERT_EQ(S_OK, _builder->WriteToFile(document, path.c_str(), {}, {}));
+  ASSERT_EQ(S_OK, ParseFile(path, document));
+  EXPECT_EQ(expected, Write(document));
+  std::remove(path.c_str());
+}
+
+TEST_F(QIRXMLServices, Encoding_DeclaredAndConverted) {
+  QIRIDOMDocument_var document;
+  // A file follows its declaration; a buffer holds Unicode text whatever it declares.
+  ASSERT_EQ(S_OK, ParseFile(kData + "latin1.xml", document));
+  EXPECT_EQ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Jobs version=\"café\"/>\n",
+            Write(document));
+  EXPECT_EQ("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Jobs version=\"café\"/>\n",
+            Write(document, {{"QIREncoding", "ISO-8859-1"}}));
+  ASSERT_EQ(S_OK,
+            ParseText("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a b=\"é\"/>", document));
+  EXPECT_EQ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a b=\"é\"/>\n", Write(document));
+  QIRUnicodeString text;
+  const Options unknown{{"QIREncoding", "NO-SUCH"}};
+  EXPECT_EQ(E_FAIL, _builder->WriteToString(document, text, unknown.Names, unknown.Values));
+  EXPECT_EQ(E_FAIL, _builder->WriteToString(NULL_var, text, {}, {}));
+  EXPECT_EQ(E_FAIL, _builder->WriteToFile(document, (kData + "no/such/dir/x.xml").c_str(), {}, {}));
+}
+
+TEST_F(QIRXMLServices, Nodes_AttributesTypesAndLifetime) {
+  QIRIDOMDocument_var document;
+  ASSERT_EQ(S_OK, ParseText("<!DOCTYPE Jobs [<!ATTLIST Job kind CDATA \"create\">]>"
+                            "<Jobs><!--c-->text<Job id=\"1\"/></Jobs>",
+                            document));
+  QIRIDOMNode_var node;
+  unsigned short type = 0;
+  ASSERT_EQ(S_OK, document->GetFirstChild(node));
+  node->GetNodeType(type);
+  EXPECT_EQ(QIR_DOCUMENT_TYPE_NODE, type);
+  EXPECT_TRUE(QIRIDOMElement_var(node) == NULL_var);
+  QIRIDOMElement_var root;
+  ASSERT_EQ(S_OK, document->GetDocumentElement(root));
+  document = NULL_var;  // the element keeps its document alive
+  std::vector<unsigned short> types;
+  QIRIDOMElement_var job;
+  for (root->GetFirstChild(node); node != NULL_var; node->GetNextSibling(node)) {
+    node->GetNodeType(type);
+    types.push_back(type);
+    job = node;  // empty unless the node is an element
+    EXPECT_EQ(type == QIR_ELEMENT_NODE, job != NULL_var);
+  }
+  EXPECT_EQ((std::vector<unsigned short>{QIR_COMMENT_NODE, QIR_TEXT_NODE, QIR_ELEMENT_NODE}),
+            types);
+
+  const auto read = [&job](const char* iName) {
+    QIRUnicodeString value = "stale";
+    EXPECT_EQ(S_OK, job->GetAttribute(iName, value));
+    return std::string(value.ConvertToChar());
+  };
+  EXPECT_EQ("", read("missing"));
+  EXPECT_EQ("create", read("kind"));  // declared default
+  EXPECT_EQ(S_OK, job->SetAttribute("kind", "delete"));
+  EXPECT_EQ("delete", read("kind"));
+  EXPECT_EQ(E_FAIL, job->SetAttribute("not a name", "x"));
+  EXPECT_EQ(E_FAIL, job->SetAttribute("", "x"));
+}
+
+TEST_F(QIRXMLServices, GetElementsByTagName_DocumentOrder) {
+  QIRIDOMDocument_var document;
+  ASSERT_EQ(S_OK,
+            ParseText("<Job id=\"0\"><Job id=\"1\"><x><Job id=\"2\"/></x><Job id=\"3\"/></Job>"
+                      "<y/><Job id=\"4\"/></Job>",
+                      document));
+  QIRIDOMNodeList_var list;
+  ASSERT_EQ(S_OK, document->GetElementsByTagName("Job", list));
+  EXPECT_EQ((std::vector<std::string>{"0", "1", "2", "3", "4"}), Ids(list));
+  QIRIDOMElement_var root;
+  document->GetDocumentElement(root);
+  ASSERT_EQ(S_OK, root->GetElementsByTagName("Job", list));
+  EXPECT_EQ((std::vector<std::string>{"1", "2", "3", "4"}), Ids(list));  // not itself
+  ASSERT_EQ(S_OK, root->GetElementsByTagName("*", list));
+  EXPECT_EQ(6u, Ids(list).size());
+  QIRIDOMNode_var node;
+  EXPECT_EQ(E_FAIL, list->Item(6, node));
+}
+
+TEST_F(QIRXMLServices, AppendChild_RefusalsAndModificationCount) {
+  QIRIDOMImplementation_var implementation;
+  QIRIDOMDocument_var document, other;
+  _builder->GetDOMImplementation(implementation);
+  ASSERT_EQ(S_OK, implementation->CreateDocument("", "Integration", NULL_var, document));
+  ASSERT_EQ(S_OK, implementation->CreateDocument("", "Integration", NULL_var, other));
+  QIRIDOMElement_var root = Element(document, "root"), child = Element(document, "child");
+  QIRIDOMElement_var grandchild = Element(document, "grandchild");
+  Element(document, "never-appended");  // freed with its document
+  ASSERT_EQ(S_OK, document->AppendChild(root));
+  ASSERT_EQ(S_OK, root->AppendChild(child));
+  ASSERT_EQ(S_OK, child->AppendChild(grandchild));
+  const unsigned long count = document->GetModificationCount();
+  EXPECT_EQ(3u, count);
+
+  EXPECT_EQ(E_FAIL, root->AppendChild(NULL_var));
+  EXPECT_EQ(E_FAIL, root->AppendChild(Element(other, "stranger")));
+  EXPECT_EQ(E_FAIL, grandchild->AppendChild(root));
+  EXPECT_EQ(E_FAIL, child->AppendChild(child));
+  EXPECT_EQ(E_FAIL, document->AppendChild(Element(document, "second")));
+  EXPECT_EQ(E_FAIL, root->AppendChild(document));
+  EXPECT_EQ(count, document->GetModificationCount());
+
+  QIRIDOMElement_var alias;
+  document->GetDocumentElement(alias);
+  EXPECT_EQ(S_OK, alias->AppendChild(grandchild));  // moved up, through another handle
+  EXPECT_EQ(S_OK, grandchild->SetAttribute("a", "1"));
+  EXPECT_EQ(count + 2, document->GetModificationCount());
+  EXPECT_EQ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<root>\n  <child/>\n  <grandchild a=\"1\"/>\n</root>\n", Write(document));
+
+  // A text node moved next to another one stays a node of its own.
+  ASSERT_EQ(S_OK, ParseText("<a><b>y</b>x</a>", document));
+  QIRIDOMNode_var b, y;
+  document->GetDocumentElement(root);
+  root->GetFirstChild(b);
+  b->GetFirstChild(y);
+  EXPECT_EQ(S_OK, root->AppendChild(y));
+  int children = 0;
+  for (root->GetFirstChild(b); b != NULL_var; b->GetNextSibling(b)) ++children;
+  EXPECT_EQ(3, children);
+  QIRUnicodeString name;
+  EXPECT_EQ(S_OK, y->GetNodeName(name));
+  EXPECT_EQ(QIRUnicodeString("#text"), name);
+}
+
+TEST_F(QIRXMLServices, Parse_ValidationThroughResolver) {
+  const std::string valid =
+      "<!DOCTYPE Jobs SYSTEM \"jobs.dtd\"><Jobs version=\"1\"><Job id=\"1\"/></Jobs>";
+  const Options validate{{"QIRDoValidation", "true"}};
+  for (const bool fromFile : {false, true}) {
+    SCOPED_TRACE(fromFile ? "file" : "buffer");
+    Resolver* resolver = new Resolver(fromFile);
+    QIRISAXEntityResolver_var handle;
+    handle.Attach(resolver);
+    QIRIDOMDocument_var document;
+    EXPECT_EQ(S_OK, ParseText(valid, document, validate, handle));
+    EXPECT_EQ(1, resolver->Calls);
+    EXPECT_EQ(E_FAIL, ParseText("<!DOCTYPE Jobs SYSTEM \"jobs.dtd\"><Jobs><Job/></Jobs>", document,
+                                validate, handle));
+    EXPECT_TRUE(document == NULL_var);
+    EXPECT_NE(std::string::npos, messages->Text.find("version")) << messages->Text;
+    // Declined by the resolver, and not in the current directory either.
+    EXPECT_EQ(E_FAIL, ParseText("<!DOCTYPE Jobs SYSTEM \"other.dtd\"><Jobs version=\"1\"/>",
+                                document, validate, handle));
+
+    resolver->Calls = 0;
+    EXPECT_EQ(S_OK, ParseText("<!DOCTYPE Jobs SYSTEM \"absent.dtd\"><Jobs/>", document,
+                              {{"QIRDoValidation", "false"}}, handle));
+    EXPECT_EQ(S_OK, ParseText(valid, document, {}, handle));
+    EXPECT_EQ(0, resolver->Calls);  // validation off never reads the definition
+  }
+}
+
+TEST_F(QIRXMLServices, ParseFile_ValidationWithLocalDefinition) {
+  const Options validate{{"QIRDoValidation", "true"}};
+  QIRIDOMDocument_var document;
+  QIRISAXInputSource_var source;
+  ASSERT_EQ(S_OK, _factory->CreateInputSourceFromFile((kData + "valid.xml").c_str(), "", source));
+  EXPECT_EQ(S_OK, _builder->Parse(source, document, validate.Names, validate.Values, NULL_var,
+                                  NULL_var));  // the definition sits beside the document
+  EXPECT_EQ(E_FAIL, ParseFile(kData + "invalid.xml", document, validate));
+  EXPECT_EQ(S_OK, ParseFile(kData + "invalid.xml", document));
+  EXPECT_EQ(E_FAIL, ParseFile(kData + "absent.xml", document));
+  EXPECT_EQ(E_FAIL, ParseFile(kData, document));  // a directory
+}
+
+TEST_F(QIRXMLServices, Parse_ExternalEntitiesNeverLoaded) {
+  // A listener that must never see a connection.
+  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(0, bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address));
+  ASSERT_EQ(0, listen(listener, 4));
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  const std::string http = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/x";
+  const std::string file = "file://" + kData + "secret.txt";
+
+  const std::vector<std::string> documents = {
+      "<!DOCTYPE a [<!ENTITY e SYSTEM \"" + file + "\">]><a>&e;</a>",
+      "<!DOCTYPE a [<!ENTITY e SYSTEM \"" + http + "\">]><a>&e;</a>",
+      "<!DOCTYPE a [<!ENTITY e SYSTEM \"" + file + "\">]><a b=\"&e;\"/>",
+      "<!DOCTYPE a [<!ENTITY % p SYSTEM \"" + file + "\"> %p;]><a/>",
+      "<!DOCTYPE a SYSTEM \"" + http + "\"><a/>",
+      "<!DOCTYPE a SYSTEM \"" + file + "\"><a/>",
+  };
+  for (const std::string& text : documents) {
+    for (const char* validate : {"false", "true"}) {
+      for (const char* expand : {"false", "true"}) {
+        SCOPED_TRACE(text + " validate=" + validate + " expand=" + expand);
+        QIRIDOMDocument_var document;
+        const HRESULT hr = ParseText(
+            text, document, {{"QIRDoValidation", validate}, {"QIRExpandEntityReferences", expand}});
+        if (SUCCEEDED(hr)) {
+          EXPECT_EQ(std::string::npos, Write(document).find("SECRET"));
+        }
+        EXPECT_EQ(std::string::npos, messages->Text.find("SECRET")) << messages->Text;
+      }
+    }
+  }
+  EXPECT_LT(accept(listener, nullptr, nullptr), 0);
+  close(listener);
+}
+
+TEST_F(QIRXMLServices, Parse_EntityExpansionBounded) {
+  std::string text = "<!DOCTYPE a [<!ENTITY l0 \"lollollollollollollollollollol\">";
+  for (int i = 1; i < 10; ++i) {
+    text += "<!ENTITY l" + std::to_string(i) + " \"";
+    for (int j = 0; j < 10; ++j) text += "&l" + std::to_string(i - 1) + ";";
+    text += "\">";
+  }
+  text += "]><a b=\"&l9;\">&l9;</a>";
+  for (const char* expand : {"false", "true"}) {
+    SCOPED_TRACE(expand);
+    const auto start = std::chrono::steady_clock::now();
+    QIRIDOMDocument_var document;
+    if (SUCCEEDED(ParseText(text, document, {{"QIRExpandEntityReferences", expand}}))) {
+      EXPECT_LT(Write(document).size(), 10000u);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  }
+}
+
+TEST_F(QIRXMLServices, Parse_BadInputsFailQuietly) {
+  const std::vector<std::string> inputs = {
+      ""s, "<"s, "<a>"s, "<a></b>"s, "text"s, "<a>x</a><b/>"s, "<a>x\0y</a>"s, "<a/>\0<b/>"s,
+      "\0<a/>"s, "<?xml version=\"1.0\"?>"s, "<a b=\"1\" b=\"2\"/>"s, "<a>&undefined;</a>"s,
+      "<!DOCTYPE a [<!ENTITY e \"&e;\">]><a>&e;</a>"s};
+  testing::internal::CaptureStderr();
+  for (const std::string& input : inputs) {
+    SCOPED_TRACE(testing::PrintToString(input));
+    QIRIDOMDocument_var document;
+    EXPECT_EQ(E_FAIL, ParseText(input, document, {{"QIRExpandEntityReferences", "true"}}));
+    EXPECT_TRUE(document == NULL_var);
+  }
+  // Damaged copies of a good document: whatever the parser says, it stays inside the text.
+  const std::string good =
+      "<?xml version=\"1.0\"?><!DOCTYPE a [<!ENTITY e \"é\">]>"
+      "<a x=\"1\"><b>&e;<![CDATA[c]]></b><!--d--><?p q?></a>";
+  std::mt19937 random(20240611);
+  for (int round = 0; round < 300; ++round) {
+    std::string text = good;
+    for (int cut = 0; cut < 3; ++cut)
+      text[random() % text.size()] = static_cast<char>(random() % 128);
+    text.resize(random() % (text.size() + 1));
+    QIRIDOMDocument_var document;
+    ParseText(text, document);
+  }
+  const std::string path = std::string(QIREDS_BINARY_DIR) + "/xml-bad-bytes.xml";
+  std::ofstream(path, std::ios::binary) << "<a>\xff\xfe\x80</a>";
+  QIRIDOMDocument_var document;
+  EXPECT_EQ(E_FAIL, ParseFile(path, document));
+  std::remove(path.c_str());
+  EXPECT_EQ("", testing::internal::GetCapturedStderr());
+}
+
+TEST_F(QIRXMLServices, FaultPointsAndUnknownClasses_Fail) {
+  QIRIDOMDocument_var document;
+  ASSERT_EQ(S_OK, ParseText("<a><b/></a>", document));
+  QIRIDOMElement_var root, element;
+  document->GetDocumentElement(root);
+  QIRIDOMImplementation_var implementation, other;
+  _builder->GetDOMImplementation(implementation);
+  QIRIXMLDOMDocumentBuilder_var builder;
+  QIRIXMLSAXFactory_var factory;
+  QIRIDOMDocumentType_var type;
+  QIRIDOMDocument_var created;
+  QIRIDOMNodeList_var list, found;
+  QIRISAXInputSource_var source;
+  QIRIDOMNode_var node;
+  QIRUnicodeString text;
+  root->GetElementsByTagName("b", list);
+  const std::string path = std::string(QIREDS_BINARY_DIR) + "/xml-fault.xml";
+  const std::vector<std::pair<const char*, std::function<HRESULT()>>> cases = {
+      {"CreateQIRIXMLDOMDocumentBuilder",
+       [&] { return CreateQIRIXMLDOMDocumentBuilder(builder, CLSID_QIRXMLDOMDocumentBuilder); }},
+      {"CreateQIRIXMLSAXFactory",
+       [&] { return CreateQIRIXMLSAXFactory(factory, CLSID_QIRXMLSAXFactory); }},
+      {"GetDOMImplementation", [&] { return _builder->GetDOMImplementation(other); }},
+      {"CreateDocumentType", [&] { return implementation->CreateDocumentType("a", "", "", type); }},
+      {"CreateDocument",
+       [&] { return implementation->CreateDocument("", "a", NULL_var, created); }},
+      {"CreateElement", [&] { return document->CreateElement("c", element); }},
+      {"SetAttribute", [&] { return root->SetAttribute("c", "d"); }},
+      {"GetAttribute", [&] { return root->GetAttribute("c", text); }},
+      {"AppendChild", [&] { return root->AppendChild(Element(document, "c")); }},
+      {"GetElementsByTagName", [&] { return document->GetElementsByTagName("b", found); }},
+      {"Item", [&] { return list->Item(0, node); }},
+      {"WriteToString", [&] { return _builder->WriteToString(document, text, {}, {}); }},
+      {"WriteToFile", [&] { return _builder->WriteToFile(document, path.c_str(), {}, {}); }},
+      {"CreateInputSourceFromBuffer",
+       [&] { return _factory->CreateInputSourceFromBuffer("<a/>", "B", source); }},
+      {"CreateInputSourceFromFile",
+       [&] { return _factory->CreateInputSourceFromFile("a.xml", "", source); }},
+  };
+  for (const auto& entry : cases) {
+    SCOPED_TRACE(entry.first);
+    EXPECT_EQ(S_OK, entry.second());
+    QIRFailCall(entry.first);
+    EXPECT_EQ(E_FAIL, entry.second());
+  }
+  EXPECT_EQ(E_FAIL, CreateQIRIXMLDOMDocumentBuilder(builder, QIRCLSID{"Nothing"}));
+  EXPECT_EQ(E_FAIL, CreateQIRIXMLSAXFactory(factory, CLSID_QIRXMLDOMDocumentBuilder));
+  EXPECT_TRUE(builder == NULL_var && factory == NULL_var);
+  std::remove(path.c_str());
+}
+
+}  // namespace
