@@ -116,7 +116,9 @@ class QIREdsMetadataDict : public QIRBaseUnknown {
 
   // Dictionary XML.
   // Writes the dictionary XML to iOutputPath; UUIDs come from the known names, else from the
-  // "INTERFACENAME" lines of iDictionaryPath in file order.
+  // "INTERFACENAME" lines of iDictionaryPath in file order (an unreadable file gives none).
+  // Prints its progress to standard output. When some item gets no UUID, nothing is written:
+  // the item is logged and E_FAIL returned.
   HRESULT GenerateOrvaneMetaData(const QIRUnicodeString& iDictionaryPath,
                                  const QIRListValQIRUnicodeString& iKnownNames,
                                  const QIRListValQIRUnicodeString& iKnownUuids,

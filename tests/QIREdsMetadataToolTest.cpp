@@ -1,0 +1,223 @@
+#include "QIREdsMetadataTool.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<std::string> Strings(const QIRListValQIRUnicodeString& iList)
+{
+  std::vector<std::string> strings;
+  for (int i = 1; i <= iList.Size(); ++i) strings.push_back(iList[i].ConvertToChar());
+  return strings;
+}
+
+typedef std::vector<std::string> Names;
+
+}  // namespace
+
+TEST(QIREdsMetadataTool, GetComputedAttrType_KnownAndUnknownNames)
+{
+  const QIREdsMetadataTool tool;
+  const struct { const char* name; const char* type; } known[] = {
+      {"CR_Total_Length", "Double"}, {"CS_Number_CI", "Integer"}, {"CS_Percent_Fill", "Double"},
+      {"RT_CS_List_FilterPtr", "Uuid"}};
+  for (const auto& attribute : known) {
+    QIRUnicodeString type;
+    EXPECT_EQ(S_OK, tool.GetComputedAttrType(attribute.name, type)) << attribute.name;
+    EXPECT_STREQ(attribute.type, type.ConvertToChar()) << attribute.name;
+  }
+  for (const char* unknown : {"cs_percent_fill", "Cable_name", ""}) {
+    QIRUnicodeString type = "untouched";
+    EXPECT_EQ(E_FAIL, tool.GetComputedAttrType(unknown, type)) << unknown;
+    EXPECT_STREQ("untouched", type.ConvertToChar());
+  }
+}
+
+TEST(QIREdsMetadataTool, TranslateClass_BothForms)
+{
+  const QIREdsMetadataTool tool;
+  const struct { const char* in; const char* neutral; const char* shortName; } cases[] = {
+      {"Work_Package", "qm41862.Work_Package", "Work_Package"},
+      {"qm41862.Work_Package", "qm41862.Work_Package", "Work_Package"},
+      {"Xqm41862Y", "Xqm41862Y", "Xqm41862Y"},
+      {"a.b.Cable_Route", "qm41862.a.b.Cable_Route", "Cable_Route"},
+      {"Cable_Route.", "qm41862.Cable_Route.", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_STREQ(c.neutral, tool.TranslateClassToNeutral(c.in).ConvertToChar()) << c.in;
+    EXPECT_STREQ(c.shortName, tool.TranslateClassToOrvane(c.in).ConvertToChar()) << c.in;
+  }
+}
+
+TEST(QIREdsMetadataTool, TranslateTypeToOrvane_KeysBeforeSqlType)
+{
+  const QIREdsMetadataTool tool;
+  QIREdsMetadataTable* record = new QIREdsMetadataTable("qm41862.Odd");
+  const char* const types[] = {"CHAR(8) NULL", "INTEGER NOT NULL", "FLOAT NULL",
+                               "CHAR(80) NOT NULL", "BLOB NULL", "CHAR(256) NOT NULL"};
+  for (const char* type : types) record->ColumnTypes.Append(type);
+  record->ExtRefFromColumns.Append("Part_instance_ptr");
+  const struct { const char* name; int index; const char* type; } cases[] = {
+      {"Equipment_key", 1, "Uuid"},       {"Cableway_Arc_Points_Key", 2, "Uuid"},
+      {"Part_instance_ptr", 6, "Uuid"},   {"Routing_priority", 2, "Integer"},
+      {"Maximum_length", 3, "Double"},    {"Cable_name", 4, "String"},
+      {"Picture", 5, ""},                 {"Cable_name", 0, ""},
+      {"Cable_name", 7, ""},
+  };
+  for (const auto& c : cases)
+    EXPECT_STREQ(c.type, tool.TranslateTypeToOrvane(c.name, record, c.index).ConvertToChar())
+        << c.name << " at " << c.index;
+  EXPECT_STREQ("", tool.TranslateTypeToOrvane("Cable_name", nullptr, 1).ConvertToChar());
+  record->Release();
+}
+
+TEST(QIREdsMetadataTool, GetAttributeInfo_AppendsColumnsInEitherNameForm)
+{
+  const QIREdsMetadataTool tool;
+  for (const char* name : {"Cable_Instance", "qm41862.Cable_Instance"}) {
+    QIRListValQIRUnicodeString names, types;
+    QIRRawCollint required;
+    names.Append("kept");
+    ASSERT_EQ(S_OK, tool.GetAttributeInfo(name, names, types, required)) << name;
+    EXPECT_EQ((Names{"kept", "Cable_instance_key", "Cable_reference_key", "Cable_name",
+                     "Cable_category", "Routing_priority", "Segregation_code", "Maximum_length",
+                     "Work_package_key"}),
+              Strings(names));
+    EXPECT_EQ((Names{"Uuid", "Uuid", "String", "String", "Integer", "String", "Double", "Uuid"}),
+              Strings(types));
+    for (int i = 1; i <= required.Size(); ++i) EXPECT_EQ(i < 4 || i == 8, required[i]) << i;
+  }
+  QIRUnicodeString type = "set";
+  int required = 7;
+  EXPECT_EQ(S_OK, tool.GetAttributeType("Cable_Reference", "Part_instance_ptr", type, required));
+  EXPECT_STREQ("set", type.ConvertToChar());  // not a column of this class
+  EXPECT_EQ(7, required);
+  EXPECT_EQ(S_OK, tool.GetAttributeType("qm41862.Work_Package", "Part_instance_ptr", type,
+                                        required));
+  EXPECT_STREQ("Uuid", type.ConvertToChar());
+  EXPECT_EQ(1, required);
+}
+
+TEST(QIREdsMetadataTool, GetClassInfo_ShortAndNeutralNames)
+{
+  const QIREdsMetadataTool tool;
+  QIRListValQIRUnicodeString shortNames, shortKeys, neutralNames, neutralKeys;
+  shortNames.Append("kept");
+  ASSERT_EQ(S_OK, tool.GetClassInfo(shortNames, shortKeys, 1));
+  ASSERT_EQ(S_OK, tool.GetClassInfo(neutralNames, neutralKeys, 0));
+  ASSERT_EQ(14, shortNames.Size());
+  ASSERT_EQ(13, neutralNames.Size());
+  for (int i = 1; i <= 13; ++i)
+    EXPECT_EQ(std::string("qm41862.") + shortNames[i + 1].ConvertToChar(),
+              neutralNames[i].ConvertToChar());
+  EXPECT_STREQ("Cable_From_To", shortNames[5].ConvertToChar());
+  EXPECT_EQ(Strings(neutralKeys), Strings(shortKeys));
+  EXPECT_STREQ("Cable_instance_key", tool.GetPrimaryKey("Cable_Instance").ConvertToChar());
+  EXPECT_STREQ("Cable_instance_key", tool.GetPrimaryKey("qm41862.Cable_Instance").ConvertToChar());
+}
+
+TEST(QIREdsMetadataTool, GetRelationship_ForeignKeysThenOutsideReferences)
+{
+  const QIREdsMetadataTool tool;
+  const struct { const char* name; Names relations, attributes, classes; } cases[] = {
+      {"Cable_Instance", {"CIC_WP", "CIC_CR"}, {"Work_package_key", "Cable_reference_key"},
+       {"Work_Package", "Cable_Reference"}},
+      {"qm41862.Work_Package", {"WPC_PI", "WPC_DR"},
+       {"Part_instance_ptr", "Document_revision_ptr"}, {"TVQItemInstance", "TVQDocumentRevision"}},
+      {"Published_Connector", {}, {}, {}},
+  };
+  for (const auto& c : cases) {
+    QIRListValQIRUnicodeString relations, attributes, classes;
+    EXPECT_EQ(S_OK, tool.GetRelationship(c.name, relations, attributes, classes)) << c.name;
+    EXPECT_EQ(c.relations, Strings(relations));
+    EXPECT_EQ(c.attributes, Strings(attributes));
+    EXPECT_EQ(c.classes, Strings(classes));
+  }
+  EXPECT_STREQ("CIC_WP", tool.TransRelationNameToOrvane("Cable_Instance", "Work_package_key")
+                             .ConvertToChar());
+  EXPECT_STREQ("EPC_CN", tool.TransRelationNameToOrvane("Equipment_Port", "Cableway_node_key")
+                             .ConvertToChar());
+  EXPECT_STREQ("Work_package_key",
+               tool.TransRelationNameToOrvane("Nowhere", "Work_package_key").ConvertToChar());
+}
+
+TEST(QIREdsMetadataTool, FindMissingMandateAttr_ReplacesTheList)
+{
+  const QIREdsMetadataTool tool;
+  QIRListValQIRUnicodeString given, missing;
+  missing.Append("stale");
+  tool.FindMissingMandateAttr("Cable_Instance", given, missing);
+  EXPECT_EQ((Names{"Cable_reference_key", "Cable_name", "Work_package_key"}), Strings(missing));
+  given.Append("Cable_name");
+  tool.FindMissingMandateAttr("qm41862.Cable_Instance", given, missing);
+  EXPECT_EQ((Names{"Cable_reference_key", "Work_package_key"}), Strings(missing));
+  tool.FindMissingMandateAttr("Nowhere", given, missing);
+  EXPECT_EQ(0, missing.Size());
+}
+
+TEST(QIREdsMetadataTool, MagnitudesAndUniqueKeys_InSchemaOrder)
+{
+  const QIREdsMetadataTool tool;
+  QIRListValQIRUnicodeString columns, magnitudes, unique;
+  ASSERT_EQ(S_OK, tool.GetAttrMagnitudeInfo("Cable_Reference", columns, magnitudes));
+  EXPECT_EQ((Names{"External_diameter", "Weight_per_unit_length", "Bend_radius"}),
+            Strings(columns));
+  EXPECT_EQ((Names{"LENGTH", "LINEMASS", "LENGTH"}), Strings(magnitudes));
+  ASSERT_EQ(S_OK, tool.GetUniqueAttrNames("Cable_From_To", unique));
+  EXPECT_EQ((Names{"Func_equip_name", "Connector_name", "Work_package_key"}), Strings(unique));
+}
+
+TEST(QIREdsMetadataTool, PassThroughs_ReachTheDictionary)
+{
+  const QIREdsMetadataTool tool;
+  QIRUnicodeString name;
+  EXPECT_EQ(S_OK, tool.ResolveDefine("EdbSQL_TB4_Cable_Inst", name));
+  EXPECT_STREQ("qm41862.Cable_Instance", name.ConvertToChar());
+  QIRListValQIRUnicodeString classes, constraints, candidates, statements;
+  candidates.Append("qm41862.Cableway_Arc");
+  EXPECT_EQ(S_OK, tool.GetReferencingClasses("Cableway_Node", candidates, classes, constraints));
+  EXPECT_EQ((Names{"SPC_CN1", "SPC_CN2"}), Strings(constraints));
+  EXPECT_STREQ("Cable_Route", tool.ConvertClassNameToOrvane("qm41862.Cable_Route").ConvertToChar());
+  EXPECT_EQ(S_OK, tool.GenerateSQLStatements(statements));
+  EXPECT_GT(statements.Size(), 13);
+}
+
+TEST(QIREdsMetadataTool, UnknownClass_FailsEveryClassQuery)
+{
+  const QIREdsMetadataTool tool;
+  QIRListValQIRUnicodeString a, b, c;
+  QIRRawCollint flags;
+  QIRUnicodeString type;
+  int required = 0;
+  const std::vector<std::function<HRESULT(const char*)>> queries = {
+      [&](const char* n) { return tool.GetAttributeInfo(n, a, b, flags); },
+      [&](const char* n) { return tool.GetAttributeType(n, "Cable_name", type, required); },
+      [&](const char* n) { return tool.GetAttrMagnitudeInfo(n, a, b); },
+      [&](const char* n) { return tool.GetRelationship(n, a, b, c); },
+      [&](const char* n) { return tool.GetUniqueAttrNames(n, a); },
+  };
+  for (const char* name : {"Nowhere", "cable_instance", "", "Cable_Instance.Cable_name"})
+    for (std::size_t q = 0; q < queries.size(); ++q)
+      EXPECT_TRUE(FAILED(queries[q](name))) << name << ", query " << q;
+  EXPECT_EQ(0, a.Size() + b.Size() + c.Size() + flags.Size());
+  EXPECT_STREQ("", tool.GetPrimaryKey("Nowhere").ConvertToChar());
+}
+
+TEST(QIREdsMetadataTool, Lifetime_GivesBackEveryReference)
+{
+  const long before = QIRBaseUnknown::GetLiveObjectCount();
+  {
+    const QIREdsMetadataTool tool;
+    QIRListValQIRUnicodeString a, b, c;
+    tool.GetRelationship("Cable_Route", a, b, c);
+    EXPECT_GT(QIRBaseUnknown::GetLiveObjectCount(), before);
+  }
+  EXPECT_EQ(before, QIRBaseUnknown::GetLiveObjectCount());
+  QIREdsMetadataTool* tool = new QIREdsMetadataTool();
+  EXPECT_EQ(0UL, tool->Release());
+  EXPECT_EQ(before, QIRBaseUnknown::GetLiveObjectCount());
+}
