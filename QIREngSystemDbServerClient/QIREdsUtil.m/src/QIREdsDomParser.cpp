@@ -1,0 +1,358 @@
+#include "QIREdsDomParser.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "QIREEdsSAXEntityResolver.h"
+#include "QIRError.h"
+#include "QIRFileServices.h"
+
+namespace {
+const std::size_t kPathSize = 256;
+
+// Every write of a document uses the same options, so a file, a stream and a dump agree.
+void OutputOptions(QIRListValQIRUnicodeString& oNames, QIRListValQIRUnicodeString& oValues)
+{
+  oNames.Append("QIREncoding");
+  oValues.Append("UTF-8");
+  oNames.Append("QIRExpandEntityReferences");
+  oValues.Append("true");
+}
+
+void InputOptions(unsigned char iValidate, const char* iExpand,
+                  QIRListValQIRUnicodeString& oNames, QIRListValQIRUnicodeString& oValues)
+{
+  oNames.Append("QIRDoValidation");
+  oValues.Append(iValidate ? "true" : "false");
+  oNames.Append("QIRExpandEntityReferences");
+  oValues.Append(iExpand);
+}
+
+// Copies at most kPathSize - 1 bytes: a longer path is cut rather than overrunning the caller.
+void CopyPath(char* oPath, const char* iPath)
+{
+  std::strncpy(oPath, iPath, kPathSize - 1);
+  oPath[kPathSize - 1] = '\0';
+}
+
+bool FileExists(const char* iPath) { return QIRGetFileInfo(iPath, nullptr) == 0; }
+
+// Walks the entries of a path variable's value; the value is restored after each join.
+bool FindAlongValue(char* ioValue, const char* iFileName, char* oPath)
+{
+  const char separator = QIRGetOperatingSystem() == 1 ? ';' : ':';
+  char* entry = ioValue;
+  while (entry) {
+    char* end = std::strchr(entry, separator);
+    if (end) *end = '\0';
+    char candidate[kPathSize] = {};
+    // An empty entry would join into a path from the file-system root.
+    const bool found = *entry != '\0' &&
+                       SUCCEEDED(QIRMakePath(entry, iFileName, candidate, kPathSize)) &&
+                       FileExists(candidate);
+    if (end) *end = separator;
+    if (found) {
+      CopyPath(oPath, candidate);
+      return true;
+    }
+    entry = end ? end + 1 : nullptr;
+  }
+  return false;
+}
+}  // namespace
+
+QIREdsDomParser::QIREdsDomParser()
+{
+  try {
+    const HRESULT hr =
+        CreateQIRIXMLDOMDocumentBuilder(_spDOMDocumentBuilder, CLSID_QIRXMLDOMDocumentBuilder);
+    if (FAILED(hr) || _spDOMDocumentBuilder == NULL_var) {
+      _spDOMDocumentBuilder = NULL_var;
+      QIRSysLogAbend("error in QIREdsDomParser::QIREdsDomParser: NULL_var == spDOMDocumentBuilder");
+    }
+  } catch (QIRError& error) {
+    error.Flush();
+    QIRSysLogAbend("error in QIREdsDomParser::QIREdsDomParser: NULL_var == spDOMDocumentBuilder");
+  } catch (...) {
+    QIRSysLogAbend("error in QIREdsDomParser::QIREdsDomParser: NULL_var == spDOMDocumentBuilder");
+  }
+}
+
+QIREdsDomParser::~QIREdsDomParser()
+{
+  _spDOMDocumentBuilder.reset();
+  _spQIRIDOMroot.reset();
+  _spQIRIDOMdocument.reset();
+}
+
+HRESULT QIREdsDomParser::Init(const QIRUnicodeString& iRootName, const QIRUnicodeString& iVersion)
+{
+  HRESULT hr = E_FAIL;
+  if (iRootName.IsNull()) return E_INVALIDARG;
+  if (_spDOMDocumentBuilder == NULL_var) return S_OK;
+  try {
+    QIRIDOMImplementation_var implementation;
+    hr = _spDOMDocumentBuilder->GetDOMImplementation(implementation);
+    if (FAILED(hr) || implementation == NULL_var) return hr;
+    hr = implementation->CreateDocument(QIRUnicodeString(), "Integration",
+                                        QIRIDOMDocumentType_var(), _spQIRIDOMdocument);
+    if (FAILED(hr) || _spQIRIDOMdocument == NULL_var) return hr;
+    hr = _spQIRIDOMdocument->CreateElement(iRootName, _spQIRIDOMroot);
+    if (FAILED(hr) || _spQIRIDOMroot == NULL_var) return hr;
+    // A created document has no element: the root becomes its document element here.
+    _spQIRIDOMdocument->AppendChild(QIRIDOMNode_var(_spQIRIDOMroot));
+    _spQIRIDOMroot->SetAttribute("version", iVersion);
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsDomParser::LoadFile(const QIRUnicodeString& iPath, unsigned char iValidate)
+{
+  HRESULT hr = E_FAIL;
+  if (_spDOMDocumentBuilder == NULL_var) return hr;
+  try {
+    QIRListValQIRUnicodeString names, values;
+    InputOptions(iValidate, "true", names, values);
+    hr = _spDOMDocumentBuilder->ParseFile(iPath, _spQIRIDOMdocument, names, values,
+                                          QIRISAXEntityResolver_var(), QIRISAXErrorHandler_var());
+    if (FAILED(hr)) return hr;
+    hr = SetAppropriateRoot();
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsDomParser::SetAppropriateRoot()
+{
+  HRESULT hr = E_FAIL;
+  if (_spQIRIDOMdocument == NULL_var) return hr;
+  try {
+    QIRIDOMNode_var child;
+    hr = _spQIRIDOMdocument->GetFirstChild(child);
+    while (SUCCEEDED(hr) && child != NULL_var) {
+      unsigned short type = 0;
+      hr = child->GetNodeType(type);
+      if (SUCCEEDED(hr) && type == QIR_ELEMENT_NODE) break;
+      QIRIDOMNode_var next;
+      if (SUCCEEDED(hr)) hr = child->GetNextSibling(next);
+      child = next;
+    }
+    if (FAILED(hr) || child == NULL_var) return E_FAIL;
+    QIRIDOMElement_var element(child);
+    if (element == NULL_var) return E_FAIL;
+    _spQIRIDOMroot = element;
+    hr = S_OK;
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsDomParser::LoadStream(const _SEQUENCE_octet* iStream, unsigned char iValidate,
+                                    const char* iDTDName)
+{
+  HRESULT hr = E_FAIL;
+  if (!iStream) return E_INVALIDARG;
+  if (iStream->length() == 0) return hr;
+  try {
+    const char* bytes = reinterpret_cast<const char*>(iStream->data());
+    // No XML text holds U+0000; refusing it here spares the parser a truncated reading.
+    if (std::memchr(bytes, '\0', iStream->length())) return E_FAIL;
+    QIRUnicodeString text;
+    if (FAILED(text.BuildFromUTF8(bytes, iStream->length()))) return E_FAIL;
+
+    QIRIXMLSAXFactory_var factory;
+    if (FAILED(CreateQIRIXMLSAXFactory(factory, CLSID_QIRXMLSAXFactory)) ||
+        factory == NULL_var) {
+      QIRSysLogAbend("***ERROR*** SAX factory cannot be created !!!!");
+      return E_FAIL;
+    }
+    QIRISAXInputSource_var source;
+    if (FAILED(factory->CreateInputSourceFromBuffer(text, "Buffer", source)) ||
+        source == NULL_var)
+      return E_FAIL;
+
+    QIRListValQIRUnicodeString names, values;
+    InputOptions(iValidate, "false", names, values);
+
+    QIRISAXEntityResolver_var resolver;
+    if (iDTDName && iValidate) {
+      char path[kPathSize] = {};
+      GetResourcePathFromEnvVar(iDTDName, "QIRDictionaryPath", path);
+      QIRVar<QIREEdsSAXEntityResolver> implementation;
+      implementation.Attach(new QIREEdsSAXEntityResolver(iDTDName, path));
+      void* tie = nullptr;
+      if (SUCCEEDED(implementation->QueryInterface(IID_QIRISAXEntityResolver, &tie)))
+        resolver.Attach(static_cast<QIRISAXEntityResolver*>(tie));
+    }
+
+    if (_spDOMDocumentBuilder == NULL_var) return E_FAIL;
+    hr = _spDOMDocumentBuilder->Parse(source, _spQIRIDOMdocument, names, values, resolver,
+                                      QIRISAXErrorHandler_var());
+    if (FAILED(hr)) return hr;
+    if (_spQIRIDOMdocument == NULL_var) return E_FAIL;
+
+    // A stream begins with its document element, as GenerateStream writes it.
+    QIRIDOMNode_var first;
+    hr = _spQIRIDOMdocument->GetFirstChild(first);
+    if (FAILED(hr) || first == NULL_var) return E_FAIL;
+    _spQIRIDOMroot = QIRIDOMElement_var(first);
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsDomParser::GenerateFile(const QIRUnicodeString& iPath)
+{
+  HRESULT hr = E_FAIL;
+  if (_spQIRIDOMdocument == NULL_var) return hr;
+  try {
+    if (_spDOMDocumentBuilder != NULL_var) {
+      QIRListValQIRUnicodeString names, values;
+      OutputOptions(names, values);
+      hr = _spDOMDocumentBuilder->WriteToFile(_spQIRIDOMdocument, iPath, names, values);
+      if (FAILED(hr)) return hr;
+    }
+    hr = S_OK;
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsDomParser::GenerateStream(_SEQUENCE_octet** oStream)
+{
+  HRESULT hr = E_FAIL;
+  if (!oStream) return E_INVALIDARG;
+  if (*oStream) {
+    QIRSysLogAbend("***ERROR*** input parameter must be null !!!");
+    return E_INVALIDARG;
+  }
+  if (_spQIRIDOMdocument == NULL_var) return hr;
+  try {
+    if (_spDOMDocumentBuilder == NULL_var) return E_FAIL;
+    QIRListValQIRUnicodeString names, values;
+    OutputOptions(names, values);
+    QIRUnicodeString text;
+    hr = _spDOMDocumentBuilder->WriteToString(_spQIRIDOMdocument, text, names, values);
+    if (FAILED(hr)) return hr;
+    // The string already holds UTF-8: its bytes go into the sequence without a second buffer.
+    const int byteCount = text.GetLengthInByte();
+    if (byteCount <= 0) return E_FAIL;
+    _SEQUENCE_octet* stream = QIRNewSequenceOctet(
+        static_cast<unsigned int>(byteCount),
+        reinterpret_cast<const unsigned char*>(text.ConvertToChar()));
+    if (!stream) return E_OUTOFMEMORY;
+    *oStream = stream;
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (const std::bad_alloc&) {
+    hr = E_OUTOFMEMORY;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsDomParser::dump()
+{
+  HRESULT hr = E_FAIL;
+  if (_spQIRIDOMdocument == NULL_var) return hr;
+  try {
+    if (_spDOMDocumentBuilder == NULL_var) return E_FAIL;
+    QIRListValQIRUnicodeString names, values;
+    OutputOptions(names, values);
+    QIRUnicodeString text;
+    hr = _spDOMDocumentBuilder->WriteToString(_spQIRIDOMdocument, text, names, values);
+    if (FAILED(hr)) hr = E_FAIL;
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+QIRIDOMDocument_var QIREdsDomParser::GetDocument() const
+{
+  if (_spQIRIDOMdocument.isNull())
+    QIRSysLogAbend("error in QIREdsDomParser::GetDocument (): _spQIRIDOMdocument.isNull()");
+  return _spQIRIDOMdocument;
+}
+
+QIRIDOMNode_var QIREdsDomParser::GetRoot() const
+{
+  if (_spQIRIDOMroot.isNull())
+    QIRSysLogAbend("error in QIREdsDomParser::GetRoot (): _spQIRIDOMroot.isNull()");
+  return QIRIDOMNode_var(_spQIRIDOMroot.get());
+}
+
+QIRIXMLDOMDocumentBuilder_var QIREdsDomParser::GetDOMDocumentBuilder() const
+{
+  if (_spDOMDocumentBuilder == NULL_var)
+    QIRSysLogAbend(
+        "error in QIREdsDomParser::GetDOMDocumentBuilder (): NULL_var==_spDOMDocumentBuilder");
+  return _spDOMDocumentBuilder;
+}
+
+HRESULT QIREdsDomParser::GetResourcePathFromEnvVar(const char* iFileName, const char* iVarName,
+                                                   char* oPath)
+{
+  HRESULT hr = E_FAIL;
+  if (oPath) oPath[0] = '\0';
+  if (!iVarName || !iFileName || !oPath) return hr;
+  char* value = nullptr;
+  try {
+    char official[kPathSize] = {};
+    bool searchValue = true;
+    if (SUCCEEDED(QIRGetFilePathFromOfficialVariable(iFileName, iVarName, official, kPathSize))) {
+      const int info = QIRGetFileInfo(official, nullptr);
+      if (info == 0) {
+        CopyPath(oPath, official);
+        return S_OK;
+      }
+      searchValue = info == -1;
+    }
+    if (searchValue && SUCCEEDED(QIRGetEnvValue(iVarName, &value)) && value &&
+        FindAlongValue(value, iFileName, oPath)) {
+      std::free(value);
+      return S_OK;
+    }
+    std::free(value);
+    value = nullptr;
+    CopyPath(oPath, iFileName);
+    hr = S_OK;
+  } catch (QIRError& error) {
+    error.Flush();
+    std::free(value);
+    oPath[0] = '\0';
+    hr = E_FAIL;
+  } catch (...) {
+    std::free(value);
+    oPath[0] = '\0';
+    hr = E_FAIL;
+  }
+  return hr;
+}

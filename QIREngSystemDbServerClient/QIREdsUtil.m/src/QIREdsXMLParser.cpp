@@ -1,0 +1,641 @@
+#include "QIREdsXMLParser.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "QIRError.h"
+#include "QIRFileServices.h"
+
+struct QIREdsXMLParser::Attribute {
+  const char* Name;
+  const QIRUnicodeString* Value;  // null: left out of the element
+};
+
+namespace {
+const char kJobTag[] = "EDB_Job";
+const char kJobIdAttribute[] = "EDB_Id";
+
+std::string KeyOf(const QIRUnicodeString& iText)
+{
+  return std::string(iText.ConvertToChar(), static_cast<std::size_t>(iText.GetLengthInByte()));
+}
+
+// Item iIndex of a list as an element, and its attribute iName read into a string emptied
+// first. oElement stays empty for an item that cannot be fetched or is no element. The code is
+// that of the last call made.
+HRESULT ReadItemAttribute(const QIRIDOMNodeList_var& iList, unsigned int iIndex,
+                          const QIRUnicodeString& iName, QIRIDOMElement_var& oElement,
+                          QIRUnicodeString& oValue)
+{
+  oValue = QIRUnicodeString();
+  QIRIDOMNode_var node;
+  HRESULT hr = iList->Item(iIndex, node);
+  if (FAILED(hr) || node == NULL_var) return hr;
+  oElement = QIRIDOMElement_var(node);
+  if (oElement == NULL_var) return E_NOINTERFACE;
+  return oElement->GetAttribute(iName, oValue);
+}
+
+// The first element named iTagName whose attribute equals iValue, a scan stopping there.
+HRESULT FirstByAttribute(const QIRIDOMDocument_var& iDocument, const QIRUnicodeString& iTagName,
+                         const QIRUnicodeString& iName, const QIRUnicodeString& iValue,
+                         QIRIDOMElement_var& oElement)
+{
+  QIRIDOMNodeList_var list;
+  HRESULT hr = iDocument->GetElementsByTagName(iTagName, list);
+  if (FAILED(hr) || list == NULL_var) return hr;
+  unsigned int length = 0;
+  hr = list->GetLength(length);
+  if (FAILED(hr)) return hr;
+  for (unsigned int i = 0; i < length; ++i) {
+    QIRIDOMElement_var element;
+    QIRUnicodeString value;
+    hr = ReadItemAttribute(list, i, iName, element, value);
+    if (element == NULL_var || value != iValue) continue;
+    oElement = element;
+    return S_OK;
+  }
+  return hr;
+}
+
+// Whether the root is the document element, so that a job appended to it comes last in
+// document order. Only a root that Init could not attach is not: the document then has none.
+bool RootIsDocumentElement(const QIRIDOMDocument_var& iDocument, const QIRIDOMNode_var& iRoot)
+{
+  QIRIDOMElement_var documentElement;
+  if (FAILED(iDocument->GetDocumentElement(documentElement)) || documentElement == NULL_var)
+    return false;
+  if (static_cast<QIRBaseUnknown*>(documentElement.get()) ==
+      static_cast<QIRBaseUnknown*>(iRoot.get()))
+    return true;
+  QIRUnicodeString documentName, rootName;
+  return SUCCEEDED(documentElement->GetNodeName(documentName)) &&
+         SUCCEEDED(iRoot->GetNodeName(rootName)) && documentName == rootName;
+}
+
+int SmallestSize(const QIRListValQIRUnicodeString& iA, const QIRListValQIRUnicodeString& iB,
+                 const QIRListValQIRUnicodeString& iC)
+{
+  return std::min(iA.Size(), std::min(iB.Size(), iC.Size()));
+}
+}  // namespace
+
+QIREdsXMLParser::QIREdsXMLParser() = default;
+
+QIREdsXMLParser::~QIREdsXMLParser() = default;
+
+bool QIREdsXMLParser::JobIndexIsCurrent(const QIRIDOMDocument_var& iDocument) const
+{
+  return _jobIndexValid && _indexedDocument.get() == iDocument.get() &&
+         iDocument->GetModificationCount() == _indexedModificationCount;
+}
+
+void QIREdsXMLParser::KeepJobIndexAfterOwnWrite(const QIRIDOMDocument_var& iDocument) const
+{
+  if (_jobIndexValid && _indexedDocument.get() == iDocument.get())
+    _indexedModificationCount = iDocument->GetModificationCount();
+}
+
+HRESULT QIREdsXMLParser::RebuildJobIndex(const QIRIDOMDocument_var& iDocument,
+                                         const QIRUnicodeString& iJobId,
+                                         QIRIDOMElement_var& oJob) const
+{
+  _jobsById.clear();
+  _jobIndexValid = false;
+  _indexedDocument = iDocument;
+  QIRIDOMNodeList_var jobs;
+  HRESULT hr = iDocument->GetElementsByTagName(kJobTag, jobs);
+  if (FAILED(hr) || jobs == NULL_var) return hr;
+  unsigned int length = 0;
+  hr = jobs->GetLength(length);
+  if (FAILED(hr)) return hr;
+  _jobsById.reserve(length);
+  // The whole list is read to fill the index; the answer is the one a scan stopping at the
+  // first match would give.
+  bool complete = true;
+  QIRIDOMElement_var found;
+  for (unsigned int i = 0; i < length; ++i) {
+    QIRIDOMElement_var job;
+    QIRUnicodeString id;
+    hr = ReadItemAttribute(jobs, i, kJobIdAttribute, job, id);
+    if (FAILED(hr) || job == NULL_var) complete = false;
+    if (job == NULL_var) continue;
+    if (found == NULL_var && id == iJobId) found = job;
+    if (SUCCEEDED(hr)) _jobsById.emplace(KeyOf(id), job);  // never replaces: first one wins
+  }
+  if (complete) {
+    _jobIndexValid = true;
+    _indexedModificationCount = iDocument->GetModificationCount();
+  } else {
+    _jobsById.clear();
+  }
+  if (found == NULL_var) return hr;
+  oJob = found;
+  return S_OK;
+}
+
+HRESULT QIREdsXMLParser::FindJob(const QIRIDOMDocument_var& iDocument,
+                                 const QIRUnicodeString& iJobId, QIRIDOMElement_var& oJob) const
+{
+  if (!JobIndexIsCurrent(iDocument)) return RebuildJobIndex(iDocument, iJobId, oJob);
+  const auto entry = _jobsById.find(KeyOf(iJobId));
+  if (entry != _jobsById.end()) oJob = entry->second;
+  return S_OK;
+}
+
+HRESULT QIREdsXMLParser::GetDOMElemByTagName(const QIRUnicodeString& iTagName,
+                                             QIRIDOMNodeList** oNodeList) const
+{
+  HRESULT hr = E_FAIL;
+  if (!oNodeList) return hr;
+  *oNodeList = nullptr;
+  QIRIDOMDocument_var document = GetDocument();
+  if (document == NULL_var) return hr;
+  try {
+    QIRIDOMNodeList_var list;
+    hr = document->GetElementsByTagName(iTagName, list);
+    if (SUCCEEDED(hr)) *oNodeList = list.Detach();
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsXMLParser::GetDOMElemByTagName(const QIRUnicodeString& iTagName,
+                                             const QIRUnicodeString& iAttrName,
+                                             const QIRUnicodeString& iAttrValue,
+                                             QIRIDOMElement** oElement) const
+{
+  HRESULT hr = E_FAIL;
+  if (!oElement) return hr;
+  *oElement = nullptr;
+  QIRIDOMDocument_var document = GetDocument();
+  if (document == NULL_var) return hr;
+  try {
+    QIRIDOMElement_var element;
+    if (iTagName == kJobTag && iAttrName == kJobIdAttribute)
+      hr = FindJob(document, iAttrValue, element);
+    else
+      hr = FirstByAttribute(document, iTagName, iAttrName, iAttrValue, element);
+    if (SUCCEEDED(hr)) *oElement = element.Detach();
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsXMLParser::GetNodeListUnderJobId(const QIRUnicodeString& iJobId,
+                                               const QIRUnicodeString& iTagName,
+                                               QIRIDOMNodeList** oNodeList) const
+{
+  HRESULT hr = E_FAIL;
+  if (!oNodeList) return hr;
+  *oNodeList = nullptr;
+  QIRIDOMDocument_var document = GetDocument();
+  if (document == NULL_var) return hr;
+  try {
+    QIRIDOMElement_var job;
+    hr = FindJob(document, iJobId, job);
+    if (FAILED(hr) || job == NULL_var) return hr;
+    QIRIDOMNodeList_var list;
+    hr = job->GetElementsByTagName(iTagName, list);
+    if (SUCCEEDED(hr)) *oNodeList = list.Detach();
+  } catch (QIRError& error) {
+    error.Flush();  // the code stays that of the last step completed
+  } catch (...) {
+  }
+  return hr;
+}
+
+HRESULT QIREdsXMLParser::GetJobInputNodeList(const QIRUnicodeString& iJobId,
+                                             QIRIDOMNodeList** oNodeList,
+                                             const QIRUnicodeString& iTagName) const
+{
+  return GetNodeListUnderJobId(iJobId, iTagName.IsNull() ? "EDB_JobInData" : iTagName,
+                               oNodeList);
+}
+
+HRESULT QIREdsXMLParser::GetJobOutputNodeList(const QIRUnicodeString& iJobId,
+                                              QIRIDOMNodeList** oNodeList) const
+{
+  return GetNodeListUnderJobId(iJobId, "EDB_JobOutData", oNodeList);
+}
+
+HRESULT QIREdsXMLParser::AppendJobDefinition(const QIRUnicodeString& iJobId,
+                                             const QIRUnicodeString& iJobType,
+                                             const QIRUnicodeString& iJobInput)
+{
+  HRESULT hr = E_FAIL;
+  QIRIDOMDocument_var document = GetDocument();
+  QIRIDOMNode_var root = GetRoot();
+  if (document == NULL_var || root == NULL_var) return hr;
+  try {
+    const bool indexCurrent = JobIndexIsCurrent(document);
+    QIRIDOMElement_var job;
+    hr = document->CreateElement(kJobTag, job);
+    if (FAILED(hr)) return hr;
+    if (job == NULL_var) return E_FAIL;
+    hr = job->SetAttribute(kJobIdAttribute, iJobId);
+    if (SUCCEEDED(hr)) hr = job->SetAttribute("EDB_Type", iJobType);
+    if (SUCCEEDED(hr)) hr = job->SetAttribute("EDB_JobInput", iJobInput);
+    const bool complete = SUCCEEDED(hr);
+    hr = root->AppendChild(QIRIDOMNode_var(job.get()));
+    // A whole job appended under the document element comes last in document order, so the
+    // index takes it without a rebuild (unless its identifier is already taken).
+    if (indexCurrent && complete && SUCCEEDED(hr) && RootIsDocumentElement(document, root)) {
+      _jobsById.emplace(KeyOf(iJobId), job);
+      KeepJobIndexAfterOwnWrite(document);
+    } else {
+      _jobIndexValid = false;
+    }
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsXMLParser::InsertJobPart(const QIRUnicodeString& iJobId, const char* iTagName,
+                                       const Attribute* iAttributes, int iAttributeCount)
+{
+  HRESULT hr = E_FAIL;
+  QIRIDOMDocument_var document = GetDocument();
+  if (document == NULL_var) return hr;
+  try {
+    QIRIDOMElement_var job;
+    hr = FindJob(document, iJobId, job);
+    if (FAILED(hr) || job == NULL_var) return hr;
+    QIRIDOMElement_var part;
+    hr = document->CreateElement(iTagName, part);
+    if (FAILED(hr)) return hr;
+    if (part == NULL_var) return E_FAIL;
+    for (int i = 0; i < iAttributeCount; ++i) {
+      if (!iAttributes[i].Value) continue;
+      hr = part->SetAttribute(iAttributes[i].Name, *iAttributes[i].Value);
+      if (FAILED(hr)) break;
+    }
+    hr = job->AppendChild(QIRIDOMNode_var(part.get()));
+    // Parts never move or rename a job: the index stays true.
+    KeepJobIndexAfterOwnWrite(document);
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsXMLParser::InsertJobInput(const QIRUnicodeString& iJobId,
+                                        const QIRUnicodeString& iAttrName,
+                                        const QIRUnicodeString& iAttrValue,
+                                        const QIRUnicodeString& iAttrType)
+{
+  const Attribute attributes[] = {
+      {"EDB_iAttrName", &iAttrName},
+      {"EDB_iAttrValue", iAttrValue.IsNull() ? nullptr : &iAttrValue},
+      {"EDB_iAttrType", iAttrType.IsNull() ? nullptr : &iAttrType}};
+  return InsertJobPart(iJobId, "EDB_JobInData", attributes, 3);
+}
+
+HRESULT QIREdsXMLParser::InsertJobContextInput(const QIRUnicodeString& iJobId,
+                                               const QIRUnicodeString& iAttrName,
+                                               const QIRUnicodeString& iAttrValue,
+                                               const QIRUnicodeString& iAttrType)
+{
+  const Attribute attributes[] = {
+      {"EDB_Ctxt_iAttrName", &iAttrName},
+      {"EDB_Ctxt_iAttrValue", iAttrValue.IsNull() ? nullptr : &iAttrValue},
+      {"EDB_Ctxt_iAttrType", iAttrType.IsNull() ? nullptr : &iAttrType}};
+  return InsertJobPart(iJobId, "EDB_JobContextInData", attributes, 3);
+}
+
+HRESULT QIREdsXMLParser::InsertJobOutput(const QIRUnicodeString& iJobId,
+                                         const QIRUnicodeString& iAttrName,
+                                         const QIRUnicodeString& iAttrValue,
+                                         const QIRUnicodeString& iAttrType)
+{
+  const Attribute attributes[] = {{"EDB_oAttrName", &iAttrName},
+                                  {"EDB_oAttrValue", &iAttrValue},
+                                  {"EDB_oAttrType", &iAttrType}};
+  return InsertJobPart(iJobId, "EDB_JobOutData", attributes, 3);
+}
+
+HRESULT QIREdsXMLParser::InsertJobDeleteErrOutput(const QIRUnicodeString& iJobId,
+                                                  const QIRUnicodeString& iRefClassName,
+                                                  const QIRUnicodeString& iRefCstName,
+                                                  const QIRUnicodeString& iRefObject)
+{
+  const Attribute attributes[] = {{"EDB_oRefClassName", &iRefClassName},
+                                  {"EDB_oRefCstName", &iRefCstName},
+                                  {"EDB_oRefObject", &iRefObject}};
+  return InsertJobPart(iJobId, "EDB_JobDeleteErrOutData", attributes, 3);
+}
+
+HRESULT QIREdsXMLParser::InsertJobErrorMsg(const QIRUnicodeString& iJobId,
+                                           const QIRUnicodeString& iErrorKey,
+                                           const QIRUnicodeString& iErrorFile,
+                                           const QIRListValQIRUnicodeString* iErrorParams)
+{
+  QIRUnicodeString parameters;
+  try {
+    for (int i = 1; iErrorParams && i <= iErrorParams->Size(); ++i) {
+      if (i > 1) parameters += "@";
+      parameters += (*iErrorParams)[i];
+    }
+  } catch (...) {
+    return E_FAIL;
+  }
+  const Attribute attributes[] = {{"EDB_JobErrorKey", &iErrorKey},
+                                  {"EDB_JobErrorFile", &iErrorFile},
+                                  {"EDB_JobErrorParm", &parameters}};
+  return InsertJobPart(iJobId, "EDB_JobError", attributes, 3);
+}
+
+HRESULT QIREdsXMLParser::InsertJobReportOutput(const QIRUnicodeString& iJobId,
+                                               const QIRListValQIRUnicodeString& iRows)
+{
+  HRESULT hr = E_FAIL;
+  if (iRows.Size() == 0) return hr;
+  QIRIDOMDocument_var document = GetDocument();
+  if (document == NULL_var) return hr;
+  try {
+    QIRIDOMElement_var job;
+    hr = FindJob(document, iJobId, job);
+    if (FAILED(hr) || job == NULL_var) return hr;
+    for (int i = 1; i <= iRows.Size() && SUCCEEDED(hr); ++i) {
+      QIRIDOMElement_var row;
+      hr = document->CreateElement("EDB_JobReportOutData", row);
+      if (SUCCEEDED(hr) && row == NULL_var) hr = E_FAIL;
+      if (SUCCEEDED(hr)) hr = row->SetAttribute("EDB_JobReportOneRow", iRows[i]);
+      if (SUCCEEDED(hr)) hr = job->AppendChild(QIRIDOMNode_var(row.get()));
+    }
+    KeepJobIndexAfterOwnWrite(document);
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsXMLParser::ReadJobParts(const QIRUnicodeString& iJobId, const char* iTagName,
+                                      const char* const* iAttributeNames,
+                                      QIRListValQIRUnicodeString* const* oLists, int iListCount,
+                                      bool iEveryReadCounts) const
+{
+  HRESULT hr = E_FAIL;
+  QIRIDOMDocument_var document = GetDocument();
+  if (document == NULL_var) return hr;
+  try {
+    QIRIDOMNodeList* found = nullptr;
+    hr = GetNodeListUnderJobId(iJobId, iTagName, &found);
+    QIRIDOMNodeList_var parts;
+    parts.Attach(found);
+    if (FAILED(hr) || parts == NULL_var) return hr;
+    unsigned int length = 0;
+    if (FAILED(parts->GetLength(length))) length = 0;
+    for (unsigned int i = 0; i < length; ++i) {
+      QIRIDOMNode_var node;
+      if (FAILED(parts->Item(i, node)) || node == NULL_var) continue;
+      QIRIDOMElement_var part(node);
+      if (part == NULL_var) continue;
+      // Each attribute is read only after the one before it: the lists stay in step.
+      bool stop = false;
+      for (int k = 0; k < iListCount; ++k) {
+        QIRUnicodeString value;
+        const HRESULT read = part->GetAttribute(iAttributeNames[k], value);
+        const bool counts = k == 0 || iEveryReadCounts;
+        if (counts) hr = read;
+        if (FAILED(read)) {
+          stop = counts;
+          break;
+        }
+        oLists[k]->Append(value);
+      }
+      if (stop) break;
+    }
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsXMLParser::GetJobInput(const QIRUnicodeString& iJobId,
+                                     QIRListValQIRUnicodeString& oNames,
+                                     QIRListValQIRUnicodeString& oValues,
+                                     QIRListValQIRUnicodeString& oTypes) const
+{
+  const char* const names[] = {"EDB_iAttrName", "EDB_iAttrValue", "EDB_iAttrType"};
+  QIRListValQIRUnicodeString* const lists[] = {&oNames, &oValues, &oTypes};
+  return ReadJobParts(iJobId, "EDB_JobInData", names, lists, 3, false);
+}
+
+HRESULT QIREdsXMLParser::GetJobContextInput(const QIRUnicodeString& iJobId,
+                                            QIRListValQIRUnicodeString& oNames,
+                                            QIRListValQIRUnicodeString& oValues,
+                                            QIRListValQIRUnicodeString& oTypes) const
+{
+  const char* const names[] = {"EDB_Ctxt_iAttrName", "EDB_Ctxt_iAttrValue",
+                               "EDB_Ctxt_iAttrType"};
+  QIRListValQIRUnicodeString* const lists[] = {&oNames, &oValues, &oTypes};
+  return ReadJobParts(iJobId, "EDB_JobContextInData", names, lists, 3, false);
+}
+
+HRESULT QIREdsXMLParser::GetJobOutput(const QIRUnicodeString& iJobId,
+                                      QIRListValQIRUnicodeString& oNames,
+                                      QIRListValQIRUnicodeString& oValues,
+                                      QIRListValQIRUnicodeString& oTypes) const
+{
+  const char* const names[] = {"EDB_oAttrName", "EDB_oAttrValue", "EDB_oAttrType"};
+  QIRListValQIRUnicodeString* const lists[] = {&oNames, &oValues, &oTypes};
+  return ReadJobParts(iJobId, "EDB_JobOutData", names, lists, 3, true);
+}
+
+HRESULT QIREdsXMLParser::GetJobDeleteErrOutput(const QIRUnicodeString& iJobId,
+                                               QIRListValQIRUnicodeString& oClassNames,
+                                               QIRListValQIRUnicodeString& oCstNames,
+                                               QIRListValQIRUnicodeString& oObjects) const
+{
+  const char* const names[] = {"EDB_oRefClassName", "EDB_oRefCstName", "EDB_oRefObject"};
+  QIRListValQIRUnicodeString* const lists[] = {&oClassNames, &oCstNames, &oObjects};
+  return ReadJobParts(iJobId, "EDB_JobDeleteErrOutData", names, lists, 3, true);
+}
+
+HRESULT QIREdsXMLParser::GetJobReportOutput(const QIRUnicodeString& iJobId,
+                                            QIRListValQIRUnicodeString& oRows) const
+{
+  const char* const names[] = {"EDB_JobReportOneRow"};
+  QIRListValQIRUnicodeString* const lists[] = {&oRows};
+  return ReadJobParts(iJobId, "EDB_JobReportOutData", names, lists, 1, true);
+}
+
+HRESULT QIREdsXMLParser::GetJobDefinition(QIRListValQIRUnicodeString& oIds,
+                                          QIRListValQIRUnicodeString& oTypes,
+                                          QIRListValQIRUnicodeString& oInputs) const
+{
+  HRESULT hr = E_FAIL;
+  QIRIDOMDocument_var document = GetDocument();
+  if (document == NULL_var) return hr;
+  try {
+    QIRIDOMNodeList_var jobs;
+    hr = document->GetElementsByTagName(kJobTag, jobs);
+    if (FAILED(hr) || jobs == NULL_var) return hr;
+    unsigned int length = 0;
+    if (FAILED(jobs->GetLength(length))) length = 0;
+    const char* const names[] = {kJobIdAttribute, "EDB_Type", "EDB_JobInput"};
+    QIRListValQIRUnicodeString* const lists[] = {&oIds, &oTypes, &oInputs};
+    for (unsigned int i = 0; i < length && SUCCEEDED(hr); ++i) {
+      QIRIDOMNode_var node;
+      if (FAILED(jobs->Item(i, node)) || node == NULL_var) continue;
+      QIRIDOMElement_var job(node);
+      if (job == NULL_var) continue;
+      for (int k = 0; k < 3 && SUCCEEDED(hr); ++k) {
+        QIRUnicodeString value;
+        hr = job->GetAttribute(names[k], value);
+        if (SUCCEEDED(hr)) lists[k]->Append(value);
+      }
+    }
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsXMLParser::GetSingleJobDefinition(QIRUnicodeString& oId, QIRUnicodeString& oType,
+                                                QIRUnicodeString& oInput) const
+{
+  HRESULT hr = E_FAIL;
+  try {
+    QIRListValQIRUnicodeString ids, types, inputs;
+    if (FAILED(GetJobDefinition(ids, types, inputs))) return hr;
+    if (ids.Size() != 1 || types.Size() != 1 || inputs.Size() != 1) return hr;
+    oId = ids[1];
+    oType = types[1];
+    oInput = inputs[1];
+    hr = S_OK;
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsXMLParser::GetJobError(const QIRUnicodeString& iJobId, QIRUnicodeString& oKey,
+                                     QIRUnicodeString& oFile, QIRUnicodeString& oType,
+                                     QIRUnicodeString& oParm) const
+{
+  HRESULT hr = E_FAIL;
+  QIRIDOMDocument_var document = GetDocument();
+  if (document == NULL_var) return hr;
+  try {
+    QIRIDOMElement_var job;
+    if (FAILED(FindJob(document, iJobId, job)) || job == NULL_var) return E_FAIL;
+    QIRIDOMNodeList_var errors;
+    if (FAILED(job->GetElementsByTagName("EDB_JobError", errors)) || errors == NULL_var)
+      return E_FAIL;
+    unsigned int length = 0;
+    if (FAILED(errors->GetLength(length)) || length == 0) return E_FAIL;
+    QIRIDOMNode_var node;
+    if (FAILED(errors->Item(0, node))) return E_FAIL;
+    QIRIDOMElement_var first(node);
+    if (first == NULL_var) return E_FAIL;
+    if (FAILED(first->GetAttribute("EDB_JobErrorKey", oKey))) return E_FAIL;
+    if (FAILED(first->GetAttribute("EDB_JobErrorFile", oFile))) return E_FAIL;
+    if (FAILED(first->GetAttribute("EDB_JobErrorType", oType))) return E_FAIL;
+    first->GetAttribute("EDB_JobErrorParm", oParm);
+    hr = S_OK;
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+void QIREdsXMLParser::DumpXML()
+{
+  QIRIDOMDocument_var document = GetDocument();
+  QIRIXMLDOMDocumentBuilder_var builder = GetDOMDocumentBuilder();
+  if (document == NULL_var || builder == NULL_var) return;
+  try {
+    char* traces = nullptr;
+    if (FAILED(QIRGetEnvValue("ECDBClientTraces", &traces))) return;
+    std::free(traces);
+    QIRListValQIRUnicodeString names, values;
+    QIRUnicodeString text;
+    if (FAILED(builder->WriteToString(document, text, names, values))) text = QIRUnicodeString();
+    std::printf("------------------------------------------------------------ \n");
+    std::printf("----------- XML Dump --------------------------------------- \n");
+    std::printf("%s \n", text.ConvertToChar());
+    std::printf("----------- XML Dump --------------------------------------- \n");
+    std::fflush(stdout);
+  } catch (QIRError& error) {
+    error.Flush();
+  } catch (...) {
+  }
+}
+
+HRESULT QIREdsXMLParser::InsertSingleJobInputFromParser(const QIREdsXMLParser* iSourceParser)
+{
+  HRESULT hr = E_FAIL;
+  if (!iSourceParser) return hr;
+  try {
+    QIRUnicodeString id, type, input;
+    if (FAILED(iSourceParser->GetSingleJobDefinition(id, type, input))) return E_FAIL;
+    QIRListValQIRUnicodeString names, values, types;
+    if (SUCCEEDED(iSourceParser->GetJobInput(id, names, values, types))) {
+      const int count = SmallestSize(names, values, types);
+      for (int i = 1; i <= count; ++i) hr = InsertJobInput(id, names[i], values[i], types[i]);
+    }
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+HRESULT QIREdsXMLParser::InsertSingleJobOutputFromParser(const QIREdsXMLParser* iSourceParser)
+{
+  HRESULT hr = E_FAIL;
+  if (!iSourceParser) return hr;
+  try {
+    QIRUnicodeString id, type, input;
+    if (FAILED(iSourceParser->GetSingleJobDefinition(id, type, input))) return E_FAIL;
+    QIRListValQIRUnicodeString rows;
+    if (SUCCEEDED(iSourceParser->GetJobReportOutput(id, rows)) && rows.Size() > 0)
+      hr = InsertJobReportOutput(id, rows);
+    QIRListValQIRUnicodeString names, values, types;
+    if (SUCCEEDED(iSourceParser->GetJobOutput(id, names, values, types))) {
+      const int count = SmallestSize(names, values, types);
+      for (int i = 1; i <= count; ++i) hr = InsertJobOutput(id, names[i], values[i], types[i]);
+    }
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}

@@ -1,0 +1,338 @@
+#include "QIREdsXMLParser.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <string>
+#include <unistd.h>
+
+#include "QIRFaultInjection.h"
+
+namespace {
+const std::string kJobsDir = std::string(QIREDS_TEST_DATA_DIR) + "/jobs";
+typedef QIRListValQIRUnicodeString Strings;
+
+Strings List(std::initializer_list<const char*> iItems)
+{
+  Strings list;
+  for (const char* item : iItems) list.Append(item);
+  return list;
+}
+
+std::string Join(const Strings& iList)
+{
+  std::string text;
+  for (int i = 1; i <= iList.Size(); ++i) text += (i > 1 ? "|" : "") + std::string(iList[i].ConvertToChar());
+  return text;
+}
+
+_SEQUENCE_octet Octets(const std::string& iText)
+{
+  return _SEQUENCE_octet(static_cast<unsigned int>(iText.size()),
+                         reinterpret_cast<const unsigned char*>(iText.data()));
+}
+
+std::string Written(QIREdsXMLParser& ioParser)
+{
+  _SEQUENCE_octet* stream = nullptr;
+  if (FAILED(ioParser.GenerateStream(&stream)) || !stream) return "";
+  const std::string text(reinterpret_cast<const char*>(stream->data()), stream->length());
+  delete stream;
+  return text;
+}
+
+// Type of the job that the identifier finds, "-" when none.
+std::string TypeOf(const QIREdsXMLParser& iParser, const char* iId)
+{
+  QIRIDOMElement* job = nullptr;
+  if (FAILED(iParser.GetDOMElemByTagName("EDB_Job", "EDB_Id", iId, &job))) return "failed";
+  QIRUnicodeString type("-");
+  if (job) job->GetAttribute("EDB_Type", type), job->Release();
+  return type.ConvertToChar();
+}
+
+QIRIDOMElement_var JobAt(const QIREdsXMLParser& iParser, unsigned int iIndex)
+{
+  QIRIDOMNodeList_var jobs;
+  QIRIDOMNode_var job;
+  QIRIDOMElement_var root(iParser.GetRoot());
+  root->GetElementsByTagName("EDB_Job", jobs);
+  jobs->Item(iIndex, job);
+  return QIRIDOMElement_var(job);
+}
+
+// Tags of a job's children in order, read by walking the tree rather than by a lookup.
+std::string ChildTags(const QIRIDOMElement_var& iJob)
+{
+  std::string tags;
+  QIRIDOMNode_var child, next;
+  for (iJob->GetFirstChild(child); child != NULL_var; child->GetNextSibling(next), child = next) {
+    QIRUnicodeString name;
+    child->GetNodeName(name);
+    tags += (tags.empty() ? "" : ",") + std::string(name.ConvertToChar());
+  }
+  return tags;
+}
+
+std::string Output(const std::string& iCommand)
+{
+  std::string output;
+  if (FILE* pipe = popen((iCommand + " 2>&1").c_str(), "r")) {
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+    if (pclose(pipe) != 0) output += "[exit status not 0]";
+  }
+  return output;
+}
+
+// Seconds to write a document of iJobs jobs, read it back and read every job's input.
+double RoundTripSeconds(int iJobs)
+{
+  const auto start = std::chrono::steady_clock::now();
+  QIREdsXMLParser writer, reader;
+  writer.Init("EDB_Jobs", "1");
+  for (int i = 0; i < iJobs; ++i) {
+    const QIRUnicodeString id(std::to_string(i).c_str());
+    writer.AppendJobDefinition(id, "Route", "");
+    writer.InsertJobInput(id, "Index", id, "");
+  }
+  const _SEQUENCE_octet stream = Octets(Written(writer));
+  reader.LoadStream(&stream, 0, nullptr);
+  int correct = 0;
+  for (int i = 0; i < iJobs; ++i) {
+    Strings names, values, types;
+    reader.GetJobInput(std::to_string(i).c_str(), names, values, types);
+    correct += Join(values) == std::to_string(i);
+  }
+  EXPECT_EQ(correct, iJobs);
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+}  // namespace
+
+TEST(QIREdsXMLParser, Writers_IndependentReadersAgree) {
+  QIREdsXMLParser parser;
+  ASSERT_EQ(parser.Init("EDB_Jobs", "3"), S_OK);
+  ASSERT_EQ(parser.AppendJobDefinition("J1", "Route", "Kabel Ä–ß 中"), S_OK);
+  EXPECT_EQ(parser.InsertJobInput("J1", "Length", "12.5", "Double"), S_OK);
+  EXPECT_EQ(parser.InsertJobOutput("J1", "", "", ""), S_OK);
+  EXPECT_EQ(parser.InsertJobInput("J1", "Note", "", ""), S_OK);
+  EXPECT_EQ(parser.InsertJobContextInput("J1", "Package", "WP-2 中", "String"), S_OK);
+  EXPECT_EQ(parser.InsertJobReportOutput("J1", List({"row one", "row two"})), S_OK);
+  const Strings parameters = List({"a", "b c", "d"});
+  EXPECT_EQ(parser.InsertJobErrorMsg("J1", "E1", "routes", &parameters), S_OK);
+  EXPECT_EQ(parser.InsertJobErrorMsg("J1", "E2", "later", nullptr), S_OK);
+  ASSERT_EQ(parser.AppendJobDefinition("J2", "Delete", ""), S_OK);
+  EXPECT_EQ(parser.InsertJobDeleteErrOutput("J2", "Cable_Instance", "FK_1", "C-3"), S_OK);
+  ASSERT_EQ(parser.AppendJobDefinition("J1", "Shadow", "dup"), S_OK);
+  EXPECT_EQ(parser.InsertJobInput("J1", "Late", "v", "t"), S_OK);  // to the first J1
+
+  const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                     ("qireds-jobs-" + std::to_string(getpid()) + ".xml");
+  std::ofstream(file, std::ios::binary) << Written(parser);
+  if (std::system("command -v xmllint >/dev/null && command -v python3 >/dev/null") != 0)
+    GTEST_SKIP() << "xmllint or python3 missing";
+  EXPECT_EQ(Output("xmllint --noout --dtdvalid '" + kJobsDir + "/EdsJobs.dtd' '" + file.string() + "'"), "");
+  EXPECT_EQ(Output("PYTHONIOENCODING=utf-8 python3 '" + kJobsDir + "/list_jobs.py' '" + file.string() + "'"),
+            "EDB_Jobs|3\n"
+            "EDB_Job|EDB_Id=J1|EDB_Type=Route|EDB_JobInput=Kabel Ä–ß 中\n"
+            " EDB_JobInData|EDB_iAttrName=Length|EDB_iAttrValue=12.5|EDB_iAttrType=Double\n"
+            " EDB_JobOutData|EDB_oAttrName=|EDB_oAttrValue=|EDB_oAttrType=\n"
+            " EDB_JobInData|EDB_iAttrName=Note\n"
+            " EDB_JobContextInData|EDB_Ctxt_iAttrName=Package|EDB_Ctxt_iAttrValue=WP-2 中"
+            "|EDB_Ctxt_iAttrType=String\n"
+            " EDB_JobReportOutData|EDB_JobReportOneRow=row one\n"
+            " EDB_JobReportOutData|EDB_JobReportOneRow=row two\n"
+            " EDB_JobError|EDB_JobErrorKey=E1|EDB_JobErrorFile=routes|EDB_JobErrorParm=a@b c@d\n"
+            " EDB_JobError|EDB_JobErrorKey=E2|EDB_JobErrorFile=later|EDB_JobErrorParm=\n"
+            " EDB_JobInData|EDB_iAttrName=Late|EDB_iAttrValue=v|EDB_iAttrType=t\n"
+            "EDB_Job|EDB_Id=J2|EDB_Type=Delete|EDB_JobInput=\n"
+            " EDB_JobDeleteErrOutData|EDB_oRefClassName=Cable_Instance|EDB_oRefCstName=FK_1"
+            "|EDB_oRefObject=C-3\n"
+            "EDB_Job|EDB_Id=J1|EDB_Type=Shadow|EDB_JobInput=dup\n");
+  std::filesystem::remove(file);
+}
+
+TEST(QIREdsXMLParser, Readers_ValidDocument) {
+  QIREdsXMLParser parser;
+  ASSERT_EQ(parser.LoadFile((kJobsDir + "/valid.xml").c_str(), 0), S_OK);
+  const auto read = [&parser](const std::string& iReader, const char* iJob) {
+    Strings x, y, z;
+    HRESULT hr = E_FAIL;
+    if (iReader == "jobs") hr = parser.GetJobDefinition(x, y, z);
+    if (iReader == "input") hr = parser.GetJobInput(iJob, x, y, z);
+    if (iReader == "context") hr = parser.GetJobContextInput(iJob, x, y, z);
+    if (iReader == "output") hr = parser.GetJobOutput(iJob, x, y, z);
+    if (iReader == "delete") hr = parser.GetJobDeleteErrOutput(iJob, x, y, z);
+    if (iReader == "report") hr = parser.GetJobReportOutput(iJob, x);
+    if (iReader == "twice") parser.GetJobInput(iJob, x, y, z), hr = parser.GetJobInput(iJob, x, y, z);
+    return std::to_string(hr) + ":" + Join(x) + "/" + Join(y) + "/" + Join(z);
+  };
+  struct Case { const char *Reader, *Job, *Expected; } const cases[] = {
+      {"jobs", "", "0:J1|J2/Route|Delete/cable C-17|"},
+      {"input", "J1", "0:Length|Note/12.5|/Double|"},
+      {"context", "J1", "0:Package/WP-2/String"},
+      {"output", "J1", "0:Route/R-9/Uuid"},
+      {"delete", "J2", "0:Cable_Instance/FK_1/C-3"},
+      {"delete", "J1", "0://"},
+      {"report", "J1", "0:row one//"},
+      {"input", "J9", "0://"},
+      {"twice", "J1", "0:Length|Note|Length|Note/12.5||12.5|/Double||Double|"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(read(c.Reader, c.Job), c.Expected) << c.Reader << " " << c.Job;
+
+  QIRUnicodeString key, file, type, parm("kept");
+  EXPECT_EQ(parser.GetJobError("J2", key, file, type, parm), E_FAIL);
+  EXPECT_EQ(parser.GetJobError("J9", key, file, type, parm), E_FAIL);
+  EXPECT_EQ(parser.GetSingleJobDefinition(key, file, parm), E_FAIL);  // two jobs
+  EXPECT_STREQ(parm.ConvertToChar(), "kept");  // untouched
+  ASSERT_EQ(parser.GetJobError("J1", key, file, type, parm), S_OK);  // the first of two
+  EXPECT_EQ(std::string(key.ConvertToChar()) + file.ConvertToChar() + type.ConvertToChar() +
+            parm.ConvertToChar(), "E1routesfatala@b");
+}
+
+TEST(QIREdsXMLParser, JobLookup_FollowsEveryChangeOfTheDocument) {
+  QIREdsXMLParser parser;
+  parser.Init("EDB_Jobs", "1");
+  parser.AppendJobDefinition("A", "first", "");
+  parser.AppendJobDefinition("B", "b", "");
+  parser.AppendJobDefinition("A", "second", "");
+  EXPECT_EQ(TypeOf(parser, "A"), "first");
+
+  // The caller moves the first A to the end: the other A now comes first.
+  ASSERT_EQ(parser.GetRoot()->AppendChild(QIRIDOMNode_var(JobAt(parser, 0).get())), S_OK);
+  EXPECT_EQ(TypeOf(parser, "A"), "second");
+
+  // A job nested under B comes before every later job in document order.
+  QIRIDOMElement_var nested;
+  parser.GetDocument()->CreateElement("EDB_Job", nested);
+  nested->SetAttribute("EDB_Id", "A");
+  nested->SetAttribute("EDB_Type", "nested");
+  ASSERT_EQ(JobAt(parser, 0)->AppendChild(QIRIDOMNode_var(nested.get())), S_OK);
+  EXPECT_EQ(TypeOf(parser, "A"), "nested");
+
+  nested->SetAttribute("EDB_Id", "Z");  // renamed through the caller's handle
+  EXPECT_EQ(TypeOf(parser, "A"), "second");
+  EXPECT_EQ(TypeOf(parser, "Z"), "nested");
+
+  parser.AppendJobDefinition("A", "third", "");  // a later duplicate never wins
+  parser.AppendJobDefinition("N", "new", "");
+  EXPECT_EQ(TypeOf(parser, "A"), "second");
+  EXPECT_EQ(TypeOf(parser, "N"), "new");
+
+  const _SEQUENCE_octet text = Octets(Written(parser));
+  parser.Init("EDB_Jobs", "2");
+  EXPECT_EQ(TypeOf(parser, "A"), "-");
+  ASSERT_EQ(parser.LoadStream(&text, 0, nullptr), S_OK);
+  EXPECT_EQ(TypeOf(parser, "A"), "second");
+  // Another document, loaded with the same modification count, is indexed afresh.
+  const _SEQUENCE_octet other = Octets("<EDB_Jobs><EDB_Job EDB_Id=\"A\" EDB_Type=\"other\"/></EDB_Jobs>");
+  ASSERT_EQ(parser.LoadStream(&other, 0, nullptr), S_OK);
+  EXPECT_EQ(TypeOf(parser, "A"), "other");
+  EXPECT_EQ(parser.InsertJobOutput("A", "o", "v", "t"), S_OK);
+  EXPECT_EQ(ChildTags(JobAt(parser, 0)), "EDB_JobOutData");
+}
+
+TEST(QIREdsXMLParser, JobLookup_StaysLinear) {
+  const double small = RoundTripSeconds(4000), large = RoundTripSeconds(16000);
+  EXPECT_LT(large, 8 * small + 0.1) << small << "s for 4000 jobs, " << large << "s for 16000";
+}
+
+TEST(QIREdsXMLParser, Failures_CodesAndWhatIsLeft) {
+  QIREdsXMLParser parser, empty;
+  parser.Init("EDB_Jobs", "1");
+  parser.AppendJobDefinition("J1", "Route", "");
+  QIRIDOMElement_var lent(parser.GetRoot());  // stands for an output not yet cleared
+  QIRIDOMElement* element = lent.get();
+  QIRIDOMNodeList* list = reinterpret_cast<QIRIDOMNodeList*>(element);
+  Strings x, y, z;
+  testing::internal::CaptureStderr();  // each call without a document logs why
+  EXPECT_EQ(empty.GetDOMElemByTagName("EDB_Job", "EDB_Id", "J1", &element), E_FAIL);
+  EXPECT_EQ(empty.GetJobOutputNodeList("J1", &list), E_FAIL);
+  EXPECT_TRUE(element == nullptr && list == nullptr);
+  EXPECT_EQ(empty.AppendJobDefinition("J1", "Route", ""), E_FAIL);
+  EXPECT_EQ(empty.InsertJobInput("J1", "n", "v", "t"), E_FAIL);
+  EXPECT_EQ(empty.GetJobDefinition(x, y, z), E_FAIL);
+  EXPECT_EQ(empty.GetJobOutput("J1", x, y, z), E_FAIL);
+  EXPECT_EQ(parser.InsertSingleJobInputFromParser(&empty), E_FAIL);
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(parser.GetDOMElemByTagName("EDB_Job", nullptr), E_FAIL);
+  EXPECT_EQ(parser.GetNodeListUnderJobId("J1", "EDB_JobInData", nullptr), E_FAIL);
+
+  EXPECT_EQ(parser.GetDOMElemByTagName("Nothing", "a", "b", &element), S_OK);
+  EXPECT_EQ(parser.GetJobInputNodeList("J9", &list), S_OK);
+  EXPECT_TRUE(element == nullptr && list == nullptr);
+  const std::string before = Written(parser);
+  EXPECT_EQ(parser.InsertJobReportOutput("J1", Strings()), E_FAIL);
+  EXPECT_EQ(parser.InsertJobErrorMsg("J9", "k", "f", nullptr), S_OK);
+  EXPECT_EQ(Written(parser), before);
+
+  // An attribute failing still appends the element; a row whose attribute fails is not.
+  QIRFailCall("SetAttribute", 1);
+  EXPECT_EQ(parser.InsertJobOutput("J1", "n", "v", "t"), S_OK);
+  QIRFailCall("SetAttribute", 1);
+  EXPECT_EQ(parser.InsertJobReportOutput("J1", List({"r1", "r2", "r3"})), E_FAIL);
+  QIRFailCall("AppendChild");
+  EXPECT_EQ(parser.InsertJobInput("J1", "n", "v", "t"), E_FAIL);
+  QIRFailNothing();
+  parser.GetJobOutput("J1", x, y, z);
+  EXPECT_EQ(Join(x) + "/" + Join(y), "n/");
+  EXPECT_EQ(ChildTags(JobAt(parser, 0)), "EDB_JobOutData,EDB_JobReportOutData");
+}
+
+TEST(QIREdsXMLParser, DumpXML_OnlyWithTraceVariable) {
+  QIREdsXMLParser parser;
+  parser.Init("EDB_Jobs", "1");
+  unsetenv("ECDBClientTraces");
+  testing::internal::CaptureStdout();
+  parser.DumpXML();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  setenv("ECDBClientTraces", "", 1);
+  testing::internal::CaptureStdout();
+  parser.DumpXML();
+  const std::string out = testing::internal::GetCapturedStdout();
+  unsetenv("ECDBClientTraces");
+  const std::string head = "------------------------------------------------------------ \n"
+                           "----------- XML Dump --------------------------------------- \n",
+                    tail = " \n----------- XML Dump --------------------------------------- \n";
+  ASSERT_GT(out.size(), head.size() + tail.size());
+  EXPECT_EQ(out.substr(0, head.size()) + out.substr(out.size() - tail.size()), head + tail);
+  EXPECT_NE(out.find("<EDB_Jobs version=\"1\""), std::string::npos);
+}
+
+TEST(QIREdsXMLParser, CopyFromParser_InputsThenRowsAndOutputs) {
+  QIREdsXMLParser source, target, elsewhere;
+  source.Init("EDB_Jobs", "1");
+  source.AppendJobDefinition("J1", "Route", "");
+  source.InsertJobOutput("J1", "o1", "1", "Integer");
+  source.InsertJobInput("J1", "i1", "a", "");
+  source.InsertJobContextInput("J1", "c1", "x", "");
+  source.InsertJobReportOutput("J1", List({"r1", "r2"}));
+  source.InsertJobOutput("J1", "o2", "2", "Integer");
+  source.InsertJobOutput("J1", "o3", "3", "Integer");
+  target.Init("EDB_Jobs", "1");
+  target.AppendJobDefinition("J1", "Route", "");
+  EXPECT_EQ(target.InsertSingleJobOutputFromParser(&source), S_OK);
+  EXPECT_EQ(target.InsertSingleJobInputFromParser(&source), S_OK);
+  EXPECT_EQ(ChildTags(JobAt(target, 0)), "EDB_JobReportOutData,EDB_JobReportOutData,EDB_JobOutData,"
+                                         "EDB_JobOutData,EDB_JobOutData,EDB_JobInData");
+  Strings names, values, types;
+  target.GetJobOutput("J1", names, values, types);
+  EXPECT_EQ(Join(names) + "/" + Join(values), "o1|o2|o3/1|2|3");
+
+  elsewhere.Init("EDB_Jobs", "1");  // without J1: inserts succeed without effect
+  const std::string empty = Written(elsewhere);
+  EXPECT_EQ(elsewhere.InsertSingleJobOutputFromParser(&source), S_OK);
+  EXPECT_EQ(Written(elsewhere), empty);
+
+  source.AppendJobDefinition("J2", "Route", "");
+  const std::string before = Written(target);
+  EXPECT_EQ(target.InsertSingleJobInputFromParser(&source), E_FAIL);
+  EXPECT_EQ(target.InsertSingleJobOutputFromParser(&source), E_FAIL);
+  EXPECT_EQ(target.InsertSingleJobInputFromParser(nullptr), E_FAIL);
+  EXPECT_EQ(Written(target), before);
+}
