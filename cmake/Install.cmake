@@ -1,2 +1,47 @@
 # Install rules: headers flat, the library, a CMake package, a pkg-config file and the tool.
-# (Filled in by the install work; kept as its own file so the root stays short.)
+include(CMakePackageConfigHelpers)
+
+set(QIREDS_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/QIREngSystemDbServerClient)
+set(QIREDS_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/QIREdsUtil)
+
+# Public headers come and go with the classes; the platform headers go with them because public
+# declarations use their types. The fault-injection header is for our tests only.
+file(GLOB QIREDS_PUBLIC_HEADERS CONFIGURE_DEPENDS ${QIREDS_ROOT}/include/*.h)
+file(GLOB QIREDS_PLATFORM_HEADERS CONFIGURE_DEPENDS ${QIREDS_ROOT}/platform/include/*.h)
+list(FILTER QIREDS_PLATFORM_HEADERS EXCLUDE REGEX "/QIRFaultInjection\\.h$")
+install(FILES ${QIREDS_PUBLIC_HEADERS} ${QIREDS_PLATFORM_HEADERS}
+  DESTINATION ${QIREDS_INSTALL_INCLUDEDIR})
+
+install(TARGETS QIREdsUtil EXPORT QIREdsUtilTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(EXPORT QIREdsUtilTargets NAMESPACE QIREdsUtil::
+  DESTINATION ${QIREDS_INSTALL_CMAKEDIR})
+
+configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/QIREdsUtilConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/QIREdsUtilConfig.cmake
+  INSTALL_DESTINATION ${QIREDS_INSTALL_CMAKEDIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/QIREdsUtilConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/QIREdsUtilConfig.cmake
+  ${PROJECT_BINARY_DIR}/QIREdsUtilConfigVersion.cmake
+  DESTINATION ${QIREDS_INSTALL_CMAKEDIR})
+
+# The .pc file finds its prefix from its own location, so a moved install tree still works.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}" OR IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
+  message(FATAL_ERROR "QIREdsUtil installs relocatably: give CMAKE_INSTALL_LIBDIR and "
+    "CMAKE_INSTALL_INCLUDEDIR relative to the prefix")
+endif()
+file(RELATIVE_PATH QIREDS_PC_TO_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+string(REGEX REPLACE "/$" "" QIREDS_PC_TO_PREFIX "${QIREDS_PC_TO_PREFIX}")
+configure_file(${CMAKE_CURRENT_LIST_DIR}/QIREdsUtil.pc.in ${PROJECT_BINARY_DIR}/QIREdsUtil.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/QIREdsUtil.pc
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+if(TARGET qireds)
+  # Relative rpath: the installed tool finds its library wherever the tree is unpacked.
+  file(RELATIVE_PATH QIREDS_BIN_TO_LIB /${CMAKE_INSTALL_BINDIR} /${CMAKE_INSTALL_LIBDIR})
+  set_target_properties(qireds PROPERTIES INSTALL_RPATH "$ORIGIN/${QIREDS_BIN_TO_LIB}")
+  install(TARGETS qireds RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
