@@ -222,6 +222,14 @@ TEST_F(QIRXMLServices, GetElementsByTagName_DocumentOrder) {
   EXPECT_EQ(6u, Ids(list).size());
   QIRIDOMNode_var node;
   EXPECT_EQ(E_FAIL, list->Item(6, node));
+  // Each handle is an object of its own; identity is the node behind it.
+  QIRIDOMNode_var first, again;
+  ASSERT_EQ(S_OK, list->Item(0, first));
+  ASSERT_EQ(S_OK, list->Item(0, again));
+  EXPECT_NE(first, again);
+  EXPECT_TRUE(first->IsSameNode(again));
+  EXPECT_FALSE(first->IsSameNode(QIRIDOMNode_var(root.get())));
+  EXPECT_FALSE(first->IsSameNode(NULL_var));
 }
 
 TEST_F(QIRXMLServices, AppendChild_RefusalsAndModificationCount) {

@@ -60,18 +60,14 @@ HRESULT FirstByAttribute(const QIRIDOMDocument_var& iDocument, const QIRUnicodeS
 }
 
 // Whether the root is the document element, so that a job appended to it comes last in
-// document order. Only a root that Init could not attach is not: the document then has none.
+// document order. It is not when Init could not attach it, or when a failed load left the
+// root of the previous document.
 bool RootIsDocumentElement(const QIRIDOMDocument_var& iDocument, const QIRIDOMNode_var& iRoot)
 {
   QIRIDOMElement_var documentElement;
   if (FAILED(iDocument->GetDocumentElement(documentElement)) || documentElement == NULL_var)
     return false;
-  if (static_cast<QIRBaseUnknown*>(documentElement.get()) ==
-      static_cast<QIRBaseUnknown*>(iRoot.get()))
-    return true;
-  QIRUnicodeString documentName, rootName;
-  return SUCCEEDED(documentElement->GetNodeName(documentName)) &&
-         SUCCEEDED(iRoot->GetNodeName(rootName)) && documentName == rootName;
+  return documentElement->IsSameNode(iRoot) != 0;
 }
 
 int SmallestSize(const QIRListValQIRUnicodeString& iA, const QIRListValQIRUnicodeString& iB,

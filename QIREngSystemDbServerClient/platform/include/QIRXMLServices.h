@@ -70,6 +70,8 @@ class QIRIDOMNode : public QIRBaseUnknown {
   // has a parent. E_FAIL for an empty handle, a node of another document, or a child that
   // would break the tree (an ancestor of this node, a second document element).
   virtual HRESULT AppendChild(const QIRIDOMNode_var& iChild) = 0;
+  // Non-zero when iOther stands for this very node: handles on one node are distinct objects.
+  virtual int IsSameNode(const QIRIDOMNode_var& iOther) = 0;
 };
 
 class QIRIDOMElement : public QIRIDOMNode {

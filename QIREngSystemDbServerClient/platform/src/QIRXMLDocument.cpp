@@ -44,6 +44,10 @@ class DomNode : public Interface, public NodeAccess {
   HRESULT GetFirstChild(QIRIDOMNode_var& oChild) override;
   HRESULT GetNextSibling(QIRIDOMNode_var& oSibling) override;
   HRESULT AppendChild(const QIRIDOMNode_var& iChild) override;
+  int IsSameNode(const QIRIDOMNode_var& iOther) override {
+    const auto* other = dynamic_cast<const NodeAccess*>(iOther.get());
+    return other && other->XmlNode() == _node ? 1 : 0;
+  }
 
   xmlNodePtr XmlNode() const override { return _node; }
   DomDocument* Owner() const override { return _owner; }
@@ -109,6 +113,9 @@ class DetachedDocumentType final : public QIRIDOMDocumentType {
     return S_OK;
   }
   HRESULT AppendChild(const QIRIDOMNode_var&) override { return E_FAIL; }
+  int IsSameNode(const QIRIDOMNode_var& iOther) override {
+    return static_cast<QIRBaseUnknown*>(iOther.get()) == this ? 1 : 0;
+  }
 
   const QIRUnicodeString Name;
   const QIRUnicodeString PublicId;
