@@ -150,7 +150,8 @@ class QIRVar {
   }
   ~QIRVar() { reset(); }
 
-  QIRVar& operator=(const QIRVar& iOther) {
+  // Copy and swap: self-assignment takes a reference, then gives one back.
+  QIRVar& operator=(const QIRVar& iOther) {  // NOLINT(bugprone-unhandled-self-assignment)
     QIRVar copy(iOther);
     swap(copy);
     return *this;

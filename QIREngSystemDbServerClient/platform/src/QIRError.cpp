@@ -39,19 +39,7 @@ QIRError::QIRError(unsigned int iId, const char* iMsgId, const char* iMsgCatalog
 QIRError::QIRError(const char* iMsgId, const char* iMsgCatalog)
     : _msgId(OrEmpty(iMsgId)), _msgCatalog(OrEmpty(iMsgCatalog)) {}
 
-QIRError::QIRError(const QIRError& iOther)
-    : QIRBaseUnknown(iOther),
-      _id(iOther._id),
-      _msgId(iOther._msgId),
-      _msgCatalog(iOther._msgCatalog),
-      _sourceFile(iOther._sourceFile),
-      _sourceLine(iOther._sourceLine),
-      _text(iOther._text),
-      _request(iOther._request),
-      _diagnostic(iOther._diagnostic),
-      _advice(iOther._advice),
-      _returnCode(iOther._returnCode),
-      _errorType(iOther._errorType) {}
+QIRError::QIRError(const QIRError&) = default;
 
 QIRError::~QIRError() = default;
 
