@@ -2,6 +2,7 @@
 #include "QiredsCommands.h"
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -59,6 +60,22 @@ QIRRawColldouble ToList(const std::vector<double>& iNumbers)
   return list;
 }
 
+// A subcommand on two effectivity texts A and B, read in that order so that the first bad one
+// is the one named.
+void AddRangePairCommand(CLI::App& ioParent, const char* iName, const char* iDescription,
+                         const char* iHelpA, const char* iHelpB,
+                         std::function<void(const RangeList&, const RangeList&)> iAction)
+{
+  auto texts = std::make_shared<std::vector<std::string>>(2);
+  CLI::App* command = ioParent.add_subcommand(iName, iDescription);
+  command->add_option("A", (*texts)[0], iHelpA)->required();
+  command->add_option("B", (*texts)[1], iHelpB)->required();
+  command->callback([texts, iAction] {
+    const RangeList first = ParseRanges((*texts)[0]);
+    iAction(first, ParseRanges((*texts)[1]));
+  });
+}
+
 void AddEffectivityCommands(CLI::App& ioApp)
 {
   CLI::App* effectivity =
@@ -71,37 +88,29 @@ void AddEffectivityCommands(CLI::App& ioApp)
   parse->callback(
       [parseText] { std::printf("%s\n", FormatRanges(ParseRanges(*parseText)).c_str()); });
 
-  auto compareTexts = std::make_shared<std::vector<std::string>>(2);
-  CLI::App* compare = effectivity->add_subcommand(
-      "compare", "Print how the ranges of B stand to those of A, by status name and number");
-  compare->add_option("A", (*compareTexts)[0], "First effectivity text")->required();
-  compare->add_option("B", (*compareTexts)[1], "Second effectivity text")->required();
-  compare->callback([compareTexts] {
-    const RangeList first = ParseRanges((*compareTexts)[0]);
-    const RangeList second = ParseRanges((*compareTexts)[1]);
-    QIREdsEffectivityTool tool;
-    QIREdsEffMatchingStatusEnum status = QIREdsEffUndefined;
-    if (FAILED(tool.CompareEffectivityRange(first.starts, first.ends, second.starts, second.ends,
-                                            status)))
-      throw std::runtime_error("cannot compare the effectivity ranges");
-    std::printf("%s %d\n", StatusName(status), static_cast<int>(status));
-  });
-
-  auto unionTexts = std::make_shared<std::vector<std::string>>(2);
-  CLI::App* unite = effectivity->add_subcommand(
-      "union", "Print the union of A and B; B must be ascending with separate ranges");
-  unite->add_option("A", (*unionTexts)[0], "First effectivity text, any order")->required();
-  unite->add_option("B", (*unionTexts)[1], "Second effectivity text, ascending")->required();
-  unite->callback([unionTexts] {
-    const RangeList first = ParseRanges((*unionTexts)[0]);
-    const RangeList second = ParseRanges((*unionTexts)[1]);
-    QIREdsEffectivityTool tool;
-    RangeList united;
-    if (FAILED(tool.ComputeUnionEffectivityRange(first.starts, first.ends, second.starts,
-                                                 second.ends, united.starts, united.ends)))
-      throw std::runtime_error("cannot unite the effectivity ranges");
-    std::printf("%s\n", FormatRanges(united).c_str());
-  });
+  AddRangePairCommand(
+      *effectivity, "compare",
+      "Print how the ranges of B stand to those of A, by status name and number",
+      "First effectivity text", "Second effectivity text",
+      [](const RangeList& iFirst, const RangeList& iSecond) {
+        QIREdsEffMatchingStatusEnum status = QIREdsEffUndefined;
+        if (FAILED(QIREdsEffectivityTool().CompareEffectivityRange(
+                iFirst.starts, iFirst.ends, iSecond.starts, iSecond.ends, status)))
+          throw std::runtime_error("cannot compare the effectivity ranges");
+        std::printf("%s %d\n", StatusName(status), static_cast<int>(status));
+      });
+  AddRangePairCommand(
+      *effectivity, "union",
+      "Print the union of A and B; B must be ascending with separate ranges",
+      "First effectivity text, any order", "Second effectivity text, ascending",
+      [](const RangeList& iFirst, const RangeList& iSecond) {
+        RangeList united;
+        if (FAILED(QIREdsEffectivityTool().ComputeUnionEffectivityRange(
+                iFirst.starts, iFirst.ends, iSecond.starts, iSecond.ends, united.starts,
+                united.ends)))
+          throw std::runtime_error("cannot unite the effectivity ranges");
+        std::printf("%s\n", FormatRanges(united).c_str());
+      });
 }
 
 void AddBlanksCommands(CLI::App& ioApp)

@@ -20,6 +20,16 @@ void OutputOptions(QIRListValQIRUnicodeString& oNames, QIRListValQIRUnicodeStrin
   oValues.Append("true");
 }
 
+// The text of iDocument as GenerateStream hands it out and dump writes it.
+HRESULT WriteToText(const QIRIXMLDOMDocumentBuilder_var& iBuilder,
+                    const QIRIDOMDocument_var& iDocument, QIRUnicodeString& oText)
+{
+  if (iBuilder == NULL_var) return E_FAIL;
+  QIRListValQIRUnicodeString names, values;
+  OutputOptions(names, values);
+  return iBuilder->WriteToString(iDocument, oText, names, values);
+}
+
 void InputOptions(unsigned char iValidate, const char* iExpand,
                   QIRListValQIRUnicodeString& oNames, QIRListValQIRUnicodeString& oValues)
 {
@@ -64,18 +74,20 @@ bool FindAlongValue(char* ioValue, const char* iFileName, char* oPath)
 
 QIREdsDomParser::QIREdsDomParser()
 {
+  const char noBuilder[] =
+      "error in QIREdsDomParser::QIREdsDomParser: NULL_var == spDOMDocumentBuilder";
   try {
     const HRESULT hr =
         CreateQIRIXMLDOMDocumentBuilder(_spDOMDocumentBuilder, CLSID_QIRXMLDOMDocumentBuilder);
     if (FAILED(hr) || _spDOMDocumentBuilder == NULL_var) {
       _spDOMDocumentBuilder = NULL_var;
-      QIRSysLogAbend("error in QIREdsDomParser::QIREdsDomParser: NULL_var == spDOMDocumentBuilder");
+      QIRSysLogAbend(noBuilder);
     }
   } catch (QIRError& error) {
     error.Flush();
-    QIRSysLogAbend("error in QIREdsDomParser::QIREdsDomParser: NULL_var == spDOMDocumentBuilder");
+    QIRSysLogAbend(noBuilder);
   } catch (...) {
-    QIRSysLogAbend("error in QIREdsDomParser::QIREdsDomParser: NULL_var == spDOMDocumentBuilder");
+    QIRSysLogAbend(noBuilder);
   }
 }
 
@@ -250,11 +262,8 @@ HRESULT QIREdsDomParser::GenerateStream(_SEQUENCE_octet** oStream)
   }
   if (_spQIRIDOMdocument == NULL_var) return hr;
   try {
-    if (_spDOMDocumentBuilder == NULL_var) return E_FAIL;
-    QIRListValQIRUnicodeString names, values;
-    OutputOptions(names, values);
     QIRUnicodeString text;
-    hr = _spDOMDocumentBuilder->WriteToString(_spQIRIDOMdocument, text, names, values);
+    hr = WriteToText(_spDOMDocumentBuilder, _spQIRIDOMdocument, text);
     if (FAILED(hr)) return hr;
     // The string already holds UTF-8: its bytes go into the sequence without a second buffer.
     const int byteCount = text.GetLengthInByte();
@@ -280,11 +289,8 @@ HRESULT QIREdsDomParser::dump()
   HRESULT hr = E_FAIL;
   if (_spQIRIDOMdocument == NULL_var) return hr;
   try {
-    if (_spDOMDocumentBuilder == NULL_var) return E_FAIL;
-    QIRListValQIRUnicodeString names, values;
-    OutputOptions(names, values);
     QIRUnicodeString text;
-    hr = _spDOMDocumentBuilder->WriteToString(_spQIRIDOMdocument, text, names, values);
+    hr = WriteToText(_spDOMDocumentBuilder, _spQIRIDOMdocument, text);
     if (FAILED(hr)) hr = E_FAIL;
   } catch (QIRError& error) {
     error.Flush();

@@ -39,6 +39,17 @@ QIRUnicodeString Stripped(QIRUnicodeString iText)
 
 const int kResourcePathSize = 1024;
 
+// Two fields of every row of a schema table, each appended to its own list in row order.
+template <typename Row, typename First, typename Second, typename FirstList, typename SecondList>
+void AppendRows(const Row* iRows, int iCount, First Row::*iFirst, Second Row::*iSecond,
+                FirstList& oFirst, SecondList& oSecond)
+{
+  for (int i = 0; i < iCount; ++i) {
+    oFirst.Append(iRows[i].*iFirst);
+    oSecond.Append(iRows[i].*iSecond);
+  }
+}
+
 // A line "... INTERFACENAME = { xxx<36-character UUID>yy" of an existing dictionary gives
 // its UUID in the four-group form of the schema; any other line gives an empty string.
 QIRUnicodeString UuidOfDictionaryLine(QIRUnicodeString iLine)
@@ -364,56 +375,39 @@ QIREdsMetadataDict::~QIREdsMetadataDict()
 HRESULT QIREdsMetadataDict::Initialize()
 {
   namespace schema = QIREdsCableRoutingSchema;
+  using schema::ClassRow;
+  using schema::ClauseRow;
+  using schema::ColumnRow;
   HRESULT hr = E_FAIL;
   try {
     CleanupAllTables();
+    const ClassRow* classRows = schema::kClasses;
+    const ColumnRow* columnRows = schema::kColumns;
 
-    QIRListValQIRUnicodeString classes;
-    QIRRawCollint classNumbers;
-    for (int i = 0; i < schema::kClassCount; ++i) {
-      classes.Append(schema::kClasses[i].Name);
-      classNumbers.Append(schema::kClasses[i].Number);
-    }
-    for (int i = 0; i < schema::kClassCount; ++i) {
-      DefinedNames.Append(schema::kClasses[i].Name);
-      Defines.Append(schema::kClasses[i].Define);
-    }
+    QIRListValQIRUnicodeString classes, columns, types;
+    QIRRawCollint classNumbers, columnTags, typeTags;
+    AppendRows(classRows, schema::kClassCount, &ClassRow::Name, &ClassRow::Number, classes,
+               classNumbers);
+    AppendRows(classRows, schema::kClassCount, &ClassRow::Name, &ClassRow::Define, DefinedNames,
+               Defines);
+    AppendRows(columnRows, schema::kColumnCount, &ColumnRow::Name, &ColumnRow::ClassNumber,
+               columns, columnTags);
+    AppendRows(columnRows, schema::kColumnCount, &ColumnRow::Name, &ColumnRow::Define,
+               DefinedNames, Defines);
+    AppendRows(columnRows, schema::kColumnCount, &ColumnRow::Type, &ColumnRow::ClassNumber, types,
+               typeTags);
 
-    QIRListValQIRUnicodeString columns;
-    QIRRawCollint columnTags;
-    for (int i = 0; i < schema::kColumnCount; ++i) {
-      columns.Append(schema::kColumns[i].Name);
-      columnTags.Append(schema::kColumns[i].ClassNumber);
-    }
-    for (int i = 0; i < schema::kColumnCount; ++i) {
-      DefinedNames.Append(schema::kColumns[i].Name);
-      Defines.Append(schema::kColumns[i].Define);
-    }
+    QIRListValQIRUnicodeString constraints, outsideReferences, scopes;
+    QIRRawCollint constraintTags, outsideReferenceTags, scopeTags;
+    AppendRows(schema::kConstraints, schema::kConstraintCount, &ClauseRow::Text, &ClauseRow::Tag,
+               constraints, constraintTags);
+    AppendRows(schema::kOutsideReferences, schema::kOutsideReferenceCount, &ClauseRow::Text,
+               &ClauseRow::Tag, outsideReferences, outsideReferenceTags);
+    AppendRows(schema::kScopes, schema::kScopeCount, &ClauseRow::Text, &ClauseRow::Tag, scopes,
+               scopeTags);
 
-    QIRListValQIRUnicodeString types;
-    QIRRawCollint typeTags;
-    for (int i = 0; i < schema::kColumnCount; ++i) {
-      types.Append(schema::kColumns[i].Type);
-      typeTags.Append(schema::kColumns[i].ClassNumber);
-    }
-
-    QIRListValQIRUnicodeString constraints, outsideReferences;
-    QIRRawCollint constraintTags, outsideReferenceTags;
-    for (int i = 0; i < schema::kConstraintCount; ++i) {
-      constraints.Append(schema::kConstraints[i].Text);
-      constraintTags.Append(schema::kConstraints[i].Tag);
-    }
-    for (int i = 0; i < schema::kOutsideReferenceCount; ++i) {
-      outsideReferences.Append(schema::kOutsideReferences[i].Text);
-      outsideReferenceTags.Append(schema::kOutsideReferences[i].Tag);
-    }
-
-    QIRListValQIRUnicodeString scopes, magnitudeColumns, magnitudeNames;
-    QIRRawCollint scopeTags, magnitudeTags;
-    for (int i = 0; i < schema::kScopeCount; ++i) {
-      scopes.Append(schema::kScopes[i].Text);
-      scopeTags.Append(schema::kScopes[i].Tag);
-    }
+    QIRListValQIRUnicodeString magnitudeColumns, magnitudeNames;
+    QIRRawCollint magnitudeTags;
     for (int i = 0; i < schema::kColumnCount; ++i) {
       if (!schema::kColumns[i].Magnitude) continue;
       magnitudeColumns.Append(schema::kColumns[i].Name);

@@ -42,6 +42,37 @@ HRESULT GetTable(const QIREdsMetadataDict& iDictionary, const QIRUnicodeString& 
   return hr;
 }
 
+// Every query the dictionary answers goes through here, so none lets anything escape.
+template <typename Query>
+HRESULT AskDictionary(const QIREdsMetadataDict* iDictionary, Query iQuery)
+{
+  HRESULT hr = E_FAIL;
+  if (iDictionary == nullptr) return hr;
+  try {
+    hr = iQuery(*iDictionary);
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
+// A query about one class's record: iRead sees the record only once it is found.
+template <typename Read>
+HRESULT ReadTable(const QIREdsMetadataDict* iDictionary, const QIREdsMetadataTool& iTool,
+                  const QIRUnicodeString& iClassName, Read iRead)
+{
+  return AskDictionary(iDictionary, [&](const QIREdsMetadataDict& iFound) -> HRESULT {
+    TableHandle table;
+    const HRESULT hr = GetTable(iFound, iTool.TranslateClassToNeutral(iClassName), table);
+    if (FAILED(hr)) return hr;
+    iRead(iFound, *table);
+    return S_OK;
+  });
+}
+
 }  // namespace
 
 QIREdsMetadataTool::QIREdsMetadataTool()
@@ -120,23 +151,15 @@ HRESULT QIREdsMetadataTool::GetClassInfo(QIRListValQIRUnicodeString& oClassNames
                                          QIRListValQIRUnicodeString& oPrimaryKeys,
                                          const unsigned char& iShortNames) const
 {
-  HRESULT hr = E_FAIL;
-  const QIREdsMetadataDict* dictionary = Dictionary();
-  if (dictionary == nullptr) return hr;
-  try {
-    if (!iShortNames) return dictionary->GetClassNames(oClassNames, oPrimaryKeys);
+  return AskDictionary(Dictionary(), [&](const QIREdsMetadataDict& iDictionary) -> HRESULT {
+    if (!iShortNames) return iDictionary.GetClassNames(oClassNames, oPrimaryKeys);
     QIRListValQIRUnicodeString neutralNames;
-    hr = dictionary->GetClassNames(neutralNames, oPrimaryKeys);
+    const HRESULT hr = iDictionary.GetClassNames(neutralNames, oPrimaryKeys);
     if (FAILED(hr)) return hr;
     for (int i = 1; i <= neutralNames.Size(); ++i)
       oClassNames.Append(TranslateClassToOrvane(neutralNames[i]));
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsMetadataTool::GetAttributeInfo(const QIRUnicodeString& iClassName,
@@ -144,29 +167,16 @@ HRESULT QIREdsMetadataTool::GetAttributeInfo(const QIRUnicodeString& iClassName,
                                              QIRListValQIRUnicodeString& oAttrTypes,
                                              QIRRawCollint& oRequired) const
 {
-  HRESULT hr = E_FAIL;
-  const QIREdsMetadataDict* dictionary = Dictionary();
-  if (dictionary == nullptr) return hr;
-  try {
-    TableHandle table;
-    hr = GetTable(*dictionary, TranslateClassToNeutral(iClassName), table);
-    if (FAILED(hr)) return hr;
-    const int n = table->Columns.Size();
-    if (n > 0 && table->ColumnTypes.Size() == n && table->Required.Size() == n) {
-      for (int i = 1; i <= n; ++i) {
-        oAttrNames.Append(table->Columns[i]);
-        oAttrTypes.Append(TranslateTypeToOrvane(table->Columns[i], table.get(), i));
-        oRequired.Append(table->Required[i]);
-      }
+  return ReadTable(Dictionary(), *this, iClassName,
+                   [&](const QIREdsMetadataDict&, const QIREdsMetadataTable& iTable) {
+    const int n = iTable.Columns.Size();
+    if (n == 0 || iTable.ColumnTypes.Size() != n || iTable.Required.Size() != n) return;
+    for (int i = 1; i <= n; ++i) {
+      oAttrNames.Append(iTable.Columns[i]);
+      oAttrTypes.Append(TranslateTypeToOrvane(iTable.Columns[i], &iTable, i));
+      oRequired.Append(iTable.Required[i]);
     }
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+  });
 }
 
 // The attribute names go by value because callers' code was written against that signature.
@@ -201,23 +211,11 @@ HRESULT QIREdsMetadataTool::GetAttrMagnitudeInfo(const QIRUnicodeString& iClassN
                                                  QIRListValQIRUnicodeString& oAttrNames,
                                                  QIRListValQIRUnicodeString& oMagnitudes) const
 {
-  HRESULT hr = E_FAIL;
-  const QIREdsMetadataDict* dictionary = Dictionary();
-  if (dictionary == nullptr) return hr;
-  try {
-    TableHandle table;
-    hr = GetTable(*dictionary, TranslateClassToNeutral(iClassName), table);
-    if (FAILED(hr)) return hr;
-    oAttrNames.Append(table->MagnitudeColumns);
-    oMagnitudes.Append(table->Magnitudes);
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+  return ReadTable(Dictionary(), *this, iClassName,
+                   [&](const QIREdsMetadataDict&, const QIREdsMetadataTable& iTable) {
+    oAttrNames.Append(iTable.MagnitudeColumns);
+    oMagnitudes.Append(iTable.Magnitudes);
+  });
 }
 
 QIRUnicodeString QIREdsMetadataTool::TranslateClassToNeutral(
@@ -284,39 +282,27 @@ HRESULT QIREdsMetadataTool::GetRelationship(const QIRUnicodeString& iClassName,
                                             QIRListValQIRUnicodeString& oAttrNames,
                                             QIRListValQIRUnicodeString& oToClasses) const
 {
-  HRESULT hr = E_FAIL;
-  const QIREdsMetadataDict* dictionary = Dictionary();
-  if (dictionary == nullptr) return hr;
-  try {
-    TableHandle table;
-    hr = GetTable(*dictionary, TranslateClassToNeutral(iClassName), table);
-    if (FAILED(hr)) return hr;
-    const QIRListValQIRUnicodeString& clauses = table->Constraints;
+  return ReadTable(Dictionary(), *this, iClassName,
+                   [&](const QIREdsMetadataDict& iDictionary, const QIREdsMetadataTable& iTable) {
+    const QIRListValQIRUnicodeString& clauses = iTable.Constraints;
     for (int i = 1; i <= clauses.Size(); ++i) {
       if (!Contains(clauses[i], "FOREIGN KEY")) continue;
       QIRUnicodeString name, column, toClass;
-      if (FAILED(dictionary->ParseConstraint(clauses[i], name, column, toClass))) continue;
+      if (FAILED(iDictionary.ParseConstraint(clauses[i], name, column, toClass))) continue;
       oRelationNames.Append(name);
       oAttrNames.Append(column);
       oToClasses.Append(toClass);
     }
-    const int n = table->ExtRefNames.Size();
-    if (n > 0 && table->ExtRefFromColumns.Size() == n && table->ExtRefToClasses.Size() == n &&
-        table->ExtRefToUuids.Size() == n) {
-      for (int i = 1; i <= n; ++i) {
-        oRelationNames.Append(table->ExtRefNames[i]);
-        oAttrNames.Append(table->ExtRefFromColumns[i]);
-        oToClasses.Append(table->ExtRefToClasses[i]);
-      }
+    const int n = iTable.ExtRefNames.Size();
+    if (n == 0 || iTable.ExtRefFromColumns.Size() != n || iTable.ExtRefToClasses.Size() != n ||
+        iTable.ExtRefToUuids.Size() != n)
+      return;
+    for (int i = 1; i <= n; ++i) {
+      oRelationNames.Append(iTable.ExtRefNames[i]);
+      oAttrNames.Append(iTable.ExtRefFromColumns[i]);
+      oToClasses.Append(iTable.ExtRefToClasses[i]);
     }
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+  });
 }
 
 QIRUnicodeString QIREdsMetadataTool::TransRelationNameToOrvane(
@@ -365,73 +351,34 @@ void QIREdsMetadataTool::FindMissingMandateAttr(const QIRUnicodeString& iClassNa
 HRESULT QIREdsMetadataTool::GetUniqueAttrNames(const QIRUnicodeString& iClassName,
                                                QIRListValQIRUnicodeString& oAttrNames) const
 {
-  HRESULT hr = E_FAIL;
-  const QIREdsMetadataDict* dictionary = Dictionary();
-  if (dictionary == nullptr) return hr;
-  try {
-    TableHandle table;
-    hr = GetTable(*dictionary, TranslateClassToNeutral(iClassName), table);
-    if (FAILED(hr)) return hr;
-    oAttrNames.Append(table->UniqueKeys);
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+  return ReadTable(Dictionary(), *this, iClassName,
+                   [&](const QIREdsMetadataDict&, const QIREdsMetadataTable& iTable) {
+    oAttrNames.Append(iTable.UniqueKeys);
+  });
 }
 
 HRESULT QIREdsMetadataTool::GetMagnitudeNames(QIRListValQIRUnicodeString& oNames) const
 {
-  HRESULT hr = E_FAIL;
-  const QIREdsMetadataDict* dictionary = Dictionary();
-  if (dictionary == nullptr) return hr;
-  try {
-    hr = dictionary->GetMagnitudeNames(oNames);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+  return AskDictionary(Dictionary(), [&](const QIREdsMetadataDict& iDictionary) {
+    return iDictionary.GetMagnitudeNames(oNames);
+  });
 }
 
 HRESULT QIREdsMetadataTool::ResolveDefine(const QIRUnicodeString& iDefine,
                                           QIRUnicodeString& oName) const
 {
-  HRESULT hr = E_FAIL;
-  const QIREdsMetadataDict* dictionary = Dictionary();
-  if (dictionary == nullptr) return hr;
-  try {
-    hr = dictionary->ResolveDefine(iDefine, oName);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+  return AskDictionary(Dictionary(), [&](const QIREdsMetadataDict& iDictionary) {
+    return iDictionary.ResolveDefine(iDefine, oName);
+  });
 }
 
 HRESULT QIREdsMetadataTool::GetReferencingClasses(
     const QIRUnicodeString& iClass, const QIRListValQIRUnicodeString& iCandidates,
     QIRListValQIRUnicodeString& oClasses, QIRListValQIRUnicodeString& oConstraintNames) const
 {
-  HRESULT hr = E_FAIL;
-  const QIREdsMetadataDict* dictionary = Dictionary();
-  if (dictionary == nullptr) return hr;
-  try {
-    hr = dictionary->GetReferencingClasses(iClass, iCandidates, oClasses, oConstraintNames);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+  return AskDictionary(Dictionary(), [&](const QIREdsMetadataDict& iDictionary) {
+    return iDictionary.GetReferencingClasses(iClass, iCandidates, oClasses, oConstraintNames);
+  });
 }
 
 QIRUnicodeString QIREdsMetadataTool::ConvertClassNameToOrvane(
@@ -453,18 +400,9 @@ QIRUnicodeString QIREdsMetadataTool::ConvertClassNameToOrvane(
 
 HRESULT QIREdsMetadataTool::GenerateSQLStatements(QIRListValQIRUnicodeString& oStatements) const
 {
-  HRESULT hr = E_FAIL;
-  const QIREdsMetadataDict* dictionary = Dictionary();
-  if (dictionary == nullptr) return hr;
-  try {
-    hr = dictionary->GenerateSQLStatements(oStatements);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+  return AskDictionary(Dictionary(), [&](const QIREdsMetadataDict& iDictionary) {
+    return iDictionary.GenerateSQLStatements(oStatements);
+  });
 }
 
 HRESULT QIREdsMetadataTool::GenerateOrvaneMetaData(const QIRUnicodeString& iDictionaryPath,
@@ -472,17 +410,8 @@ HRESULT QIREdsMetadataTool::GenerateOrvaneMetaData(const QIRUnicodeString& iDict
                                                    const QIRListValQIRUnicodeString& iKnownUuids,
                                                    const QIRUnicodeString& iOutputPath) const
 {
-  HRESULT hr = E_FAIL;
-  const QIREdsMetadataDict* dictionary = Dictionary();
-  if (dictionary == nullptr) return hr;
-  try {
-    hr = dictionary->GenerateOrvaneMetaData(iDictionaryPath, iKnownNames, iKnownUuids,
-                                            iOutputPath);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+  return AskDictionary(Dictionary(), [&](const QIREdsMetadataDict& iDictionary) {
+    return iDictionary.GenerateOrvaneMetaData(iDictionaryPath, iKnownNames, iKnownUuids,
+                                              iOutputPath);
+  });
 }

@@ -13,8 +13,27 @@ struct QIREdsXMLParser::Attribute {
 };
 
 namespace {
-const char kJobTag[] = "EDB_Job";
-const char kJobIdAttribute[] = "EDB_Id";
+// The job element and the parts with three attributes, each named once so that its writer and
+// its reader agree.
+struct PartNames {
+  const char* Tag;
+  const char* Attributes[3];
+};
+const PartNames kJob = {"EDB_Job", {"EDB_Id", "EDB_Type", "EDB_JobInput"}};
+const PartNames kInputPart = {
+    "EDB_JobInData", {"EDB_iAttrName", "EDB_iAttrValue", "EDB_iAttrType"}};
+const PartNames kContextPart = {
+    "EDB_JobContextInData", {"EDB_Ctxt_iAttrName", "EDB_Ctxt_iAttrValue", "EDB_Ctxt_iAttrType"}};
+const PartNames kOutputPart = {
+    "EDB_JobOutData", {"EDB_oAttrName", "EDB_oAttrValue", "EDB_oAttrType"}};
+const PartNames kDeleteErrPart = {
+    "EDB_JobDeleteErrOutData", {"EDB_oRefClassName", "EDB_oRefCstName", "EDB_oRefObject"}};
+
+// Inputs leave an empty value or type out of the element rather than write it empty.
+const QIRUnicodeString* UnlessEmpty(const QIRUnicodeString& iValue)
+{
+  return iValue.IsNull() ? nullptr : &iValue;
+}
 
 std::string KeyOf(const QIRUnicodeString& iText)
 {
@@ -70,6 +89,35 @@ bool RootIsDocumentElement(const QIRIDOMDocument_var& iDocument, const QIRIDOMNo
   return documentElement->IsSameNode(iRoot) != 0;
 }
 
+// Reads the attributes iNames of each element of iList, each into its list in oLists. An
+// attribute is read only after the one before it, so the lists stay in step. A failed read of
+// the first attribute, or of any when iEveryReadCounts, ends the reading with its code; else
+// the code is that of the last read that counts, iCode when none did.
+HRESULT ReadEachElement(const QIRIDOMNodeList_var& iList, const char* const* iNames,
+                        QIRListValQIRUnicodeString* const* oLists, int iCount,
+                        bool iEveryReadCounts, HRESULT iCode)
+{
+  HRESULT hr = iCode;
+  unsigned int length = 0;
+  if (FAILED(iList->GetLength(length))) length = 0;
+  for (unsigned int i = 0; i < length; ++i) {
+    QIRIDOMNode_var node;
+    if (FAILED(iList->Item(i, node)) || node == NULL_var) continue;
+    QIRIDOMElement_var element(node);
+    if (element == NULL_var) continue;
+    for (int k = 0; k < iCount; ++k) {
+      QIRUnicodeString value;
+      const HRESULT read = element->GetAttribute(iNames[k], value);
+      const bool counts = k == 0 || iEveryReadCounts;
+      if (counts) hr = read;
+      if (FAILED(read) && counts) return hr;
+      if (FAILED(read)) break;
+      oLists[k]->Append(value);
+    }
+  }
+  return hr;
+}
+
 int SmallestSize(const QIRListValQIRUnicodeString& iA, const QIRListValQIRUnicodeString& iB,
                  const QIRListValQIRUnicodeString& iC)
 {
@@ -101,7 +149,7 @@ HRESULT QIREdsXMLParser::RebuildJobIndex(const QIRIDOMDocument_var& iDocument,
   _jobIndexValid = false;
   _indexedDocument = iDocument;
   QIRIDOMNodeList_var jobs;
-  HRESULT hr = iDocument->GetElementsByTagName(kJobTag, jobs);
+  HRESULT hr = iDocument->GetElementsByTagName(kJob.Tag, jobs);
   if (FAILED(hr) || jobs == NULL_var) return hr;
   unsigned int length = 0;
   hr = jobs->GetLength(length);
@@ -114,7 +162,7 @@ HRESULT QIREdsXMLParser::RebuildJobIndex(const QIRIDOMDocument_var& iDocument,
   for (unsigned int i = 0; i < length; ++i) {
     QIRIDOMElement_var job;
     QIRUnicodeString id;
-    hr = ReadItemAttribute(jobs, i, kJobIdAttribute, job, id);
+    hr = ReadItemAttribute(jobs, i, kJob.Attributes[0], job, id);
     if (FAILED(hr) || job == NULL_var) complete = false;
     if (job == NULL_var) continue;
     if (found == NULL_var && id == iJobId) found = job;
@@ -173,7 +221,7 @@ HRESULT QIREdsXMLParser::GetDOMElemByTagName(const QIRUnicodeString& iTagName,
   if (document == NULL_var) return hr;
   try {
     QIRIDOMElement_var element;
-    if (iTagName == kJobTag && iAttrName == kJobIdAttribute)
+    if (iTagName == kJob.Tag && iAttrName == kJob.Attributes[0])
       hr = FindJob(document, iAttrValue, element);
     else
       hr = FirstByAttribute(document, iTagName, iAttrName, iAttrValue, element);
@@ -214,14 +262,13 @@ HRESULT QIREdsXMLParser::GetJobInputNodeList(const QIRUnicodeString& iJobId,
                                              QIRIDOMNodeList** oNodeList,
                                              const QIRUnicodeString& iTagName) const
 {
-  return GetNodeListUnderJobId(iJobId, iTagName.IsNull() ? "EDB_JobInData" : iTagName,
-                               oNodeList);
+  return GetNodeListUnderJobId(iJobId, iTagName.IsNull() ? kInputPart.Tag : iTagName, oNodeList);
 }
 
 HRESULT QIREdsXMLParser::GetJobOutputNodeList(const QIRUnicodeString& iJobId,
                                               QIRIDOMNodeList** oNodeList) const
 {
-  return GetNodeListUnderJobId(iJobId, "EDB_JobOutData", oNodeList);
+  return GetNodeListUnderJobId(iJobId, kOutputPart.Tag, oNodeList);
 }
 
 HRESULT QIREdsXMLParser::AppendJobDefinition(const QIRUnicodeString& iJobId,
@@ -235,12 +282,12 @@ HRESULT QIREdsXMLParser::AppendJobDefinition(const QIRUnicodeString& iJobId,
   try {
     const bool indexCurrent = JobIndexIsCurrent(document);
     QIRIDOMElement_var job;
-    hr = document->CreateElement(kJobTag, job);
+    hr = document->CreateElement(kJob.Tag, job);
     if (FAILED(hr)) return hr;
     if (job == NULL_var) return E_FAIL;
-    hr = job->SetAttribute(kJobIdAttribute, iJobId);
-    if (SUCCEEDED(hr)) hr = job->SetAttribute("EDB_Type", iJobType);
-    if (SUCCEEDED(hr)) hr = job->SetAttribute("EDB_JobInput", iJobInput);
+    hr = job->SetAttribute(kJob.Attributes[0], iJobId);
+    if (SUCCEEDED(hr)) hr = job->SetAttribute(kJob.Attributes[1], iJobType);
+    if (SUCCEEDED(hr)) hr = job->SetAttribute(kJob.Attributes[2], iJobInput);
     const bool complete = SUCCEEDED(hr);
     hr = root->AppendChild(QIRIDOMNode_var(job.get()));
     // A whole job appended under the document element comes last in document order, so the
@@ -296,11 +343,11 @@ HRESULT QIREdsXMLParser::InsertJobInput(const QIRUnicodeString& iJobId,
                                         const QIRUnicodeString& iAttrValue,
                                         const QIRUnicodeString& iAttrType)
 {
-  const Attribute attributes[] = {
-      {"EDB_iAttrName", &iAttrName},
-      {"EDB_iAttrValue", iAttrValue.IsNull() ? nullptr : &iAttrValue},
-      {"EDB_iAttrType", iAttrType.IsNull() ? nullptr : &iAttrType}};
-  return InsertJobPart(iJobId, "EDB_JobInData", attributes, 3);
+  const char* const* names = kInputPart.Attributes;
+  const Attribute attributes[] = {{names[0], &iAttrName},
+                                  {names[1], UnlessEmpty(iAttrValue)},
+                                  {names[2], UnlessEmpty(iAttrType)}};
+  return InsertJobPart(iJobId, kInputPart.Tag, attributes, 3);
 }
 
 HRESULT QIREdsXMLParser::InsertJobContextInput(const QIRUnicodeString& iJobId,
@@ -308,11 +355,11 @@ HRESULT QIREdsXMLParser::InsertJobContextInput(const QIRUnicodeString& iJobId,
                                                const QIRUnicodeString& iAttrValue,
                                                const QIRUnicodeString& iAttrType)
 {
-  const Attribute attributes[] = {
-      {"EDB_Ctxt_iAttrName", &iAttrName},
-      {"EDB_Ctxt_iAttrValue", iAttrValue.IsNull() ? nullptr : &iAttrValue},
-      {"EDB_Ctxt_iAttrType", iAttrType.IsNull() ? nullptr : &iAttrType}};
-  return InsertJobPart(iJobId, "EDB_JobContextInData", attributes, 3);
+  const char* const* names = kContextPart.Attributes;
+  const Attribute attributes[] = {{names[0], &iAttrName},
+                                  {names[1], UnlessEmpty(iAttrValue)},
+                                  {names[2], UnlessEmpty(iAttrType)}};
+  return InsertJobPart(iJobId, kContextPart.Tag, attributes, 3);
 }
 
 HRESULT QIREdsXMLParser::InsertJobOutput(const QIRUnicodeString& iJobId,
@@ -320,10 +367,10 @@ HRESULT QIREdsXMLParser::InsertJobOutput(const QIRUnicodeString& iJobId,
                                          const QIRUnicodeString& iAttrValue,
                                          const QIRUnicodeString& iAttrType)
 {
-  const Attribute attributes[] = {{"EDB_oAttrName", &iAttrName},
-                                  {"EDB_oAttrValue", &iAttrValue},
-                                  {"EDB_oAttrType", &iAttrType}};
-  return InsertJobPart(iJobId, "EDB_JobOutData", attributes, 3);
+  const char* const* names = kOutputPart.Attributes;
+  const Attribute attributes[] = {
+      {names[0], &iAttrName}, {names[1], &iAttrValue}, {names[2], &iAttrType}};
+  return InsertJobPart(iJobId, kOutputPart.Tag, attributes, 3);
 }
 
 HRESULT QIREdsXMLParser::InsertJobDeleteErrOutput(const QIRUnicodeString& iJobId,
@@ -331,10 +378,10 @@ HRESULT QIREdsXMLParser::InsertJobDeleteErrOutput(const QIRUnicodeString& iJobId
                                                   const QIRUnicodeString& iRefCstName,
                                                   const QIRUnicodeString& iRefObject)
 {
-  const Attribute attributes[] = {{"EDB_oRefClassName", &iRefClassName},
-                                  {"EDB_oRefCstName", &iRefCstName},
-                                  {"EDB_oRefObject", &iRefObject}};
-  return InsertJobPart(iJobId, "EDB_JobDeleteErrOutData", attributes, 3);
+  const char* const* names = kDeleteErrPart.Attributes;
+  const Attribute attributes[] = {
+      {names[0], &iRefClassName}, {names[1], &iRefCstName}, {names[2], &iRefObject}};
+  return InsertJobPart(iJobId, kDeleteErrPart.Tag, attributes, 3);
 }
 
 HRESULT QIREdsXMLParser::InsertJobErrorMsg(const QIRUnicodeString& iJobId,
@@ -399,28 +446,7 @@ HRESULT QIREdsXMLParser::ReadJobParts(const QIRUnicodeString& iJobId, const char
     QIRIDOMNodeList_var parts;
     parts.Attach(found);
     if (FAILED(hr) || parts == NULL_var) return hr;
-    unsigned int length = 0;
-    if (FAILED(parts->GetLength(length))) length = 0;
-    for (unsigned int i = 0; i < length; ++i) {
-      QIRIDOMNode_var node;
-      if (FAILED(parts->Item(i, node)) || node == NULL_var) continue;
-      QIRIDOMElement_var part(node);
-      if (part == NULL_var) continue;
-      // Each attribute is read only after the one before it: the lists stay in step.
-      bool stop = false;
-      for (int k = 0; k < iListCount; ++k) {
-        QIRUnicodeString value;
-        const HRESULT read = part->GetAttribute(iAttributeNames[k], value);
-        const bool counts = k == 0 || iEveryReadCounts;
-        if (counts) hr = read;
-        if (FAILED(read)) {
-          stop = counts;
-          break;
-        }
-        oLists[k]->Append(value);
-      }
-      if (stop) break;
-    }
+    hr = ReadEachElement(parts, iAttributeNames, oLists, iListCount, iEveryReadCounts, hr);
   } catch (QIRError& error) {
     error.Flush();
     hr = E_FAIL;
@@ -435,9 +461,8 @@ HRESULT QIREdsXMLParser::GetJobInput(const QIRUnicodeString& iJobId,
                                      QIRListValQIRUnicodeString& oValues,
                                      QIRListValQIRUnicodeString& oTypes) const
 {
-  const char* const names[] = {"EDB_iAttrName", "EDB_iAttrValue", "EDB_iAttrType"};
   QIRListValQIRUnicodeString* const lists[] = {&oNames, &oValues, &oTypes};
-  return ReadJobParts(iJobId, "EDB_JobInData", names, lists, 3, false);
+  return ReadJobParts(iJobId, kInputPart.Tag, kInputPart.Attributes, lists, 3, false);
 }
 
 HRESULT QIREdsXMLParser::GetJobContextInput(const QIRUnicodeString& iJobId,
@@ -445,10 +470,8 @@ HRESULT QIREdsXMLParser::GetJobContextInput(const QIRUnicodeString& iJobId,
                                             QIRListValQIRUnicodeString& oValues,
                                             QIRListValQIRUnicodeString& oTypes) const
 {
-  const char* const names[] = {"EDB_Ctxt_iAttrName", "EDB_Ctxt_iAttrValue",
-                               "EDB_Ctxt_iAttrType"};
   QIRListValQIRUnicodeString* const lists[] = {&oNames, &oValues, &oTypes};
-  return ReadJobParts(iJobId, "EDB_JobContextInData", names, lists, 3, false);
+  return ReadJobParts(iJobId, kContextPart.Tag, kContextPart.Attributes, lists, 3, false);
 }
 
 HRESULT QIREdsXMLParser::GetJobOutput(const QIRUnicodeString& iJobId,
@@ -456,9 +479,8 @@ HRESULT QIREdsXMLParser::GetJobOutput(const QIRUnicodeString& iJobId,
                                       QIRListValQIRUnicodeString& oValues,
                                       QIRListValQIRUnicodeString& oTypes) const
 {
-  const char* const names[] = {"EDB_oAttrName", "EDB_oAttrValue", "EDB_oAttrType"};
   QIRListValQIRUnicodeString* const lists[] = {&oNames, &oValues, &oTypes};
-  return ReadJobParts(iJobId, "EDB_JobOutData", names, lists, 3, true);
+  return ReadJobParts(iJobId, kOutputPart.Tag, kOutputPart.Attributes, lists, 3, true);
 }
 
 HRESULT QIREdsXMLParser::GetJobDeleteErrOutput(const QIRUnicodeString& iJobId,
@@ -466,9 +488,8 @@ HRESULT QIREdsXMLParser::GetJobDeleteErrOutput(const QIRUnicodeString& iJobId,
                                                QIRListValQIRUnicodeString& oCstNames,
                                                QIRListValQIRUnicodeString& oObjects) const
 {
-  const char* const names[] = {"EDB_oRefClassName", "EDB_oRefCstName", "EDB_oRefObject"};
   QIRListValQIRUnicodeString* const lists[] = {&oClassNames, &oCstNames, &oObjects};
-  return ReadJobParts(iJobId, "EDB_JobDeleteErrOutData", names, lists, 3, true);
+  return ReadJobParts(iJobId, kDeleteErrPart.Tag, kDeleteErrPart.Attributes, lists, 3, true);
 }
 
 HRESULT QIREdsXMLParser::GetJobReportOutput(const QIRUnicodeString& iJobId,
@@ -488,23 +509,10 @@ HRESULT QIREdsXMLParser::GetJobDefinition(QIRListValQIRUnicodeString& oIds,
   if (document == NULL_var) return hr;
   try {
     QIRIDOMNodeList_var jobs;
-    hr = document->GetElementsByTagName(kJobTag, jobs);
+    hr = document->GetElementsByTagName(kJob.Tag, jobs);
     if (FAILED(hr) || jobs == NULL_var) return hr;
-    unsigned int length = 0;
-    if (FAILED(jobs->GetLength(length))) length = 0;
-    const char* const names[] = {kJobIdAttribute, "EDB_Type", "EDB_JobInput"};
     QIRListValQIRUnicodeString* const lists[] = {&oIds, &oTypes, &oInputs};
-    for (unsigned int i = 0; i < length && SUCCEEDED(hr); ++i) {
-      QIRIDOMNode_var node;
-      if (FAILED(jobs->Item(i, node)) || node == NULL_var) continue;
-      QIRIDOMElement_var job(node);
-      if (job == NULL_var) continue;
-      for (int k = 0; k < 3 && SUCCEEDED(hr); ++k) {
-        QIRUnicodeString value;
-        hr = job->GetAttribute(names[k], value);
-        if (SUCCEEDED(hr)) lists[k]->Append(value);
-      }
-    }
+    hr = ReadEachElement(jobs, kJob.Attributes, lists, 3, true, hr);
   } catch (QIRError& error) {
     error.Flush();
     hr = E_FAIL;

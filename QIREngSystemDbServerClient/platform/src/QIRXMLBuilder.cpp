@@ -279,30 +279,47 @@ HRESULT ParseBytes(const char* iBytes, std::size_t iSize, bool iUnicodeText, con
   return QIRXMLInternal::WrapDocument(tree.release(), oDocument);
 }
 
+// A relative system identifier in the file is looked for beside it.
+HRESULT ParseFileBytes(const std::string& iPath, ParseState& ioState, bool iExpand,
+                       QIRIDOMDocument_var& oDocument) {
+  std::string bytes;
+  if (!QIRXMLInternal::ReadWholeFile(iPath.c_str(), bytes)) {
+    Report(ioState, iPath + ": cannot be read");
+    return E_FAIL;
+  }
+  const std::size_t slash = iPath.rfind('/');
+  if (slash != std::string::npos) ioState.Directory = iPath.substr(0, slash == 0 ? 1 : slash);
+  return ParseBytes(bytes.data(), bytes.size(), false, iPath.c_str(), ioState, iExpand,
+                    oDocument);
+}
+
+// Parse and ParseFile both come here, so nothing a parse throws leaves the builder and a
+// failed parse hands out no document.
 HRESULT ParseSource(bool iIsFile, const QIRUnicodeString& iText, const QIRUnicodeString& iName,
                     const QIRListValQIRUnicodeString& iOptionNames,
                     const QIRListValQIRUnicodeString& iOptionValues,
                     const QIRISAXEntityResolver_var& iResolver,
                     const QIRISAXErrorHandler_var& iHandler, QIRIDOMDocument_var& oDocument) {
-  SetUpOnce();
-  ParseState state;
-  state.Resolver = iResolver.get();
-  state.Handler = iHandler.get();
-  state.Validate = IsOptionOn(iOptionNames, iOptionValues, "QIRDoValidation");
-  const bool expand = IsOptionOn(iOptionNames, iOptionValues, "QIRExpandEntityReferences");
-  const ActiveParse active(&state);
-  if (!iIsFile)
-    return ParseBytes(iText.ConvertToChar(), iText.GetLengthInByte(), true,
-                      iName.ConvertToChar(), state, expand, oDocument);
-  const std::string path = iText.ConvertToChar();
-  std::string bytes;
-  if (!QIRXMLInternal::ReadWholeFile(path.c_str(), bytes)) {
-    Report(state, path + ": cannot be read");
-    return E_FAIL;
+  HRESULT hr = E_FAIL;
+  try {
+    SetUpOnce();
+    ParseState state;
+    state.Resolver = iResolver.get();
+    state.Handler = iHandler.get();
+    state.Validate = IsOptionOn(iOptionNames, iOptionValues, "QIRDoValidation");
+    const bool expand = IsOptionOn(iOptionNames, iOptionValues, "QIRExpandEntityReferences");
+    const ActiveParse active(&state);
+    hr = iIsFile ? ParseFileBytes(iText.ConvertToChar(), state, expand, oDocument)
+                 : ParseBytes(iText.ConvertToChar(), iText.GetLengthInByte(), true,
+                              iName.ConvertToChar(), state, expand, oDocument);
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
   }
-  const std::size_t slash = path.rfind('/');
-  if (slash != std::string::npos) state.Directory = path.substr(0, slash == 0 ? 1 : slash);
-  return ParseBytes(bytes.data(), bytes.size(), false, path.c_str(), state, expand, oDocument);
+  if (FAILED(hr)) oDocument = NULL_var;
+  return hr;
 }
 
 // Text in another encoding back into UTF-8, so that the string holds the same characters.
@@ -367,21 +384,11 @@ HRESULT DomBuilder::Parse(const QIRISAXInputSource_var& iSource, QIRIDOMDocument
                           const QIRListValQIRUnicodeString& iOptionValues,
                           const QIRISAXEntityResolver_var& iResolver,
                           const QIRISAXErrorHandler_var& iHandler) {
-  HRESULT hr = E_FAIL;
   oDocument = NULL_var;
   const SourceContent* content = dynamic_cast<const SourceContent*>(iSource.get());
-  if (!content) return hr;
-  try {
-    hr = ParseSource(content->IsFile(), content->Text(), content->Name(), iOptionNames,
+  if (!content) return E_FAIL;
+  return ParseSource(content->IsFile(), content->Text(), content->Name(), iOptionNames,
                      iOptionValues, iResolver, iHandler, oDocument);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  if (FAILED(hr)) oDocument = NULL_var;
-  return hr;
 }
 
 HRESULT DomBuilder::ParseFile(const QIRUnicodeString& iPath, QIRIDOMDocument_var& oDocument,
@@ -389,20 +396,10 @@ HRESULT DomBuilder::ParseFile(const QIRUnicodeString& iPath, QIRIDOMDocument_var
                               const QIRListValQIRUnicodeString& iOptionValues,
                               const QIRISAXEntityResolver_var& iResolver,
                               const QIRISAXErrorHandler_var& iHandler) {
-  HRESULT hr = E_FAIL;
   oDocument = NULL_var;
-  if (iPath.IsNull()) return hr;
-  try {
-    hr = ParseSource(true, iPath, iPath, iOptionNames, iOptionValues, iResolver, iHandler,
+  if (iPath.IsNull()) return E_FAIL;
+  return ParseSource(true, iPath, iPath, iOptionNames, iOptionValues, iResolver, iHandler,
                      oDocument);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  if (FAILED(hr)) oDocument = NULL_var;
-  return hr;
 }
 
 HRESULT DomBuilder::GetDOMImplementation(QIRIDOMImplementation_var& oImplementation) {

@@ -199,6 +199,25 @@ QIRIDOMNode* NewNodeObject(xmlNodePtr iNode, DomDocument* iOwner) {
   }
 }
 
+// A handle on iNode, or none for null. oNode is set last and nothing is read after it:
+// `node->GetNextSibling(node)` is the usual walk, and oNode may hold the only handle on the
+// node that asks.
+HRESULT HandOut(xmlNodePtr iNode, DomDocument* iOwner, QIRIDOMNode_var& oNode) {
+  HRESULT hr = E_FAIL;
+  try {
+    QIRIDOMNode_var node;
+    if (iNode) node.Attach(NewNodeObject(iNode, iOwner));
+    oNode = std::move(node);
+    hr = S_OK;
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
+  }
+  return hr;
+}
+
 // Where iChild may go under iParent: elements take any content; a document takes comments,
 // processing instructions and a single element.
 bool CanHold(xmlNodePtr iParent, xmlNodePtr iChild) {
@@ -235,29 +254,41 @@ void LinkAsLast(xmlNodePtr iParent, xmlNodePtr iChild) {
   iParent->last = iChild;
 }
 
-// One walk in document order below iRoot; "*" takes every element.
+// One walk in document order below iRoot; "*" takes every element. Elements and documents
+// search below themselves alike.
 HRESULT CollectElements(xmlNodePtr iRoot, const QIRUnicodeString& iTag, DomDocument* iOwner,
                         QIRIDOMNodeList_var& oList) {
-  const char* tag = iTag.ConvertToChar();
-  const bool any = std::strcmp(tag, "*") == 0;
-  std::vector<xmlNodePtr> found;
-  xmlNodePtr node = FirstChildOf(iRoot);
-  while (node) {
-    if (node->type == XML_ELEMENT_NODE) {
-      if (any || HasQualifiedName(node->name, node->ns, tag)) found.push_back(node);
-      if (node->children) {
-        node = node->children;
-        continue;
+  HRESULT hr = E_FAIL;
+  oList = NULL_var;
+  try {
+    if (QIRCallShouldFail("GetElementsByTagName")) return hr;
+    const char* tag = iTag.ConvertToChar();
+    const bool any = std::strcmp(tag, "*") == 0;
+    std::vector<xmlNodePtr> found;
+    xmlNodePtr node = FirstChildOf(iRoot);
+    while (node) {
+      if (node->type == XML_ELEMENT_NODE) {
+        if (any || HasQualifiedName(node->name, node->ns, tag)) found.push_back(node);
+        if (node->children) {
+          node = node->children;
+          continue;
+        }
       }
+      while (node && !node->next) {
+        node = node->parent;
+        if (node == iRoot) node = nullptr;
+      }
+      if (node) node = node->next;
     }
-    while (node && !node->next) {
-      node = node->parent;
-      if (node == iRoot) node = nullptr;
-    }
-    if (node) node = node->next;
+    oList.Attach(new DomNodeList(std::move(found), iOwner));
+    hr = S_OK;
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
   }
-  oList.Attach(new DomNodeList(std::move(found), iOwner));
-  return S_OK;
+  return hr;
 }
 
 // --- nodes
@@ -313,36 +344,12 @@ HRESULT DomNode<Interface>::GetNodeName(QIRUnicodeString& oName) {
 
 template <class Interface>
 HRESULT DomNode<Interface>::GetFirstChild(QIRIDOMNode_var& oChild) {
-  HRESULT hr = E_FAIL;
-  try {
-    QIRIDOMNode_var child;
-    if (xmlNodePtr first = FirstChildOf(_node)) child.Attach(NewNodeObject(first, _owner));
-    oChild = std::move(child);  // last: oChild may be the only handle on this very node
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+  return HandOut(FirstChildOf(_node), _owner, oChild);
 }
 
 template <class Interface>
 HRESULT DomNode<Interface>::GetNextSibling(QIRIDOMNode_var& oSibling) {
-  HRESULT hr = E_FAIL;
-  try {
-    QIRIDOMNode_var sibling;
-    if (_node->next) sibling.Attach(NewNodeObject(_node->next, _owner));
-    oSibling = std::move(sibling);  // last: `node->GetNextSibling(node)` is the usual walk
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+  return HandOut(_node->next, _owner, oSibling);
 }
 
 template <class Interface>
@@ -445,18 +452,7 @@ HRESULT DomElement::GetAttribute(const QIRUnicodeString& iName, QIRUnicodeString
 
 HRESULT DomElement::GetElementsByTagName(const QIRUnicodeString& iTag,
                                          QIRIDOMNodeList_var& oList) {
-  HRESULT hr = E_FAIL;
-  oList = NULL_var;
-  try {
-    if (QIRCallShouldFail("GetElementsByTagName")) return hr;
-    hr = CollectElements(_node, iTag, _owner, oList);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+  return CollectElements(_node, iTag, _owner, oList);
 }
 
 // --- documents
@@ -501,18 +497,7 @@ HRESULT DomDocument::CreateElement(const QIRUnicodeString& iTag, QIRIDOMElement_
 
 HRESULT DomDocument::GetElementsByTagName(const QIRUnicodeString& iTag,
                                           QIRIDOMNodeList_var& oList) {
-  HRESULT hr = E_FAIL;
-  oList = NULL_var;
-  try {
-    if (QIRCallShouldFail("GetElementsByTagName")) return hr;
-    hr = CollectElements(_node, iTag, this, oList);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+  return CollectElements(_node, iTag, this, oList);
 }
 
 HRESULT DomDocument::GetDocumentElement(QIRIDOMElement_var& oElement) {

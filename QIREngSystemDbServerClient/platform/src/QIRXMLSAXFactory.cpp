@@ -11,39 +11,43 @@
 
 namespace {
 
-// Text in memory: parsed as the Unicode text it holds, whatever its declaration says.
-class BufferSource final : public QIRISAXInputSource, public QIRXMLInternal::SourceContent {
+// Text in memory is parsed as the Unicode text it holds, whatever its declaration says. A file
+// source keeps only the path: the file is read when a parse runs, so it may change until then.
+class InputSource final : public QIRISAXInputSource, public QIRXMLInternal::SourceContent {
  public:
-  BufferSource(const QIRUnicodeString& iText, const QIRUnicodeString& iIdentifier)
-      : _text(iText), _identifier(iIdentifier) {}
+  InputSource(bool iIsFile, const QIRUnicodeString& iText, const QIRUnicodeString& iName)
+      : _isFile(iIsFile), _text(iText), _name(iName) {}
   HRESULT GetSystemId(QIRUnicodeString& oSystemId) override {
-    oSystemId = _identifier;
+    oSystemId = _name;
     return S_OK;
   }
-  bool IsFile() const override { return false; }
+  bool IsFile() const override { return _isFile; }
   const QIRUnicodeString& Text() const override { return _text; }
-  const QIRUnicodeString& Name() const override { return _identifier; }
+  const QIRUnicodeString& Name() const override { return _name; }
 
  private:
+  const bool _isFile;
   QIRUnicodeString _text;
-  QIRUnicodeString _identifier;
+  QIRUnicodeString _name;
 };
 
-// Only the path: the file is read when a parse runs, so it may change until then.
-class FileSource final : public QIRISAXInputSource, public QIRXMLInternal::SourceContent {
- public:
-  explicit FileSource(const QIRUnicodeString& iPath) : _path(iPath) {}
-  HRESULT GetSystemId(QIRUnicodeString& oSystemId) override {
-    oSystemId = _path;
-    return S_OK;
+// Either kind of source, unless the call iCall is made to fail.
+HRESULT NewSource(const char* iCall, bool iIsFile, const QIRUnicodeString& iText,
+                  const QIRUnicodeString& iName, QIRISAXInputSource_var& oSource)
+{
+  HRESULT hr = E_FAIL;
+  try {
+    if (QIRCallShouldFail(iCall)) return hr;
+    oSource.Attach(new InputSource(iIsFile, iText, iName));
+    hr = S_OK;
+  } catch (QIRError& error) {
+    error.Flush();
+    hr = E_FAIL;
+  } catch (...) {
+    hr = E_FAIL;
   }
-  bool IsFile() const override { return true; }
-  const QIRUnicodeString& Text() const override { return _path; }
-  const QIRUnicodeString& Name() const override { return _path; }
-
- private:
-  QIRUnicodeString _path;
-};
+  return hr;
+}
 
 class SAXFactory final : public QIRIXMLSAXFactory {
  public:
@@ -59,39 +63,17 @@ HRESULT SAXFactory::CreateInputSourceFromBuffer(const QIRUnicodeString& iText,
                                                 const QIRUnicodeString& iIdentifier,
                                                 QIRISAXInputSource_var& oSource)
 {
-  HRESULT hr = E_FAIL;
   oSource = NULL_var;
-  try {
-    if (QIRCallShouldFail("CreateInputSourceFromBuffer")) return hr;
-    oSource.Attach(new BufferSource(iText, iIdentifier));
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+  return NewSource("CreateInputSourceFromBuffer", false, iText, iIdentifier, oSource);
 }
 
 HRESULT SAXFactory::CreateInputSourceFromFile(const QIRUnicodeString& iPath,
                                               const QIRUnicodeString& /*iEncoding*/,
                                               QIRISAXInputSource_var& oSource)
 {
-  HRESULT hr = E_FAIL;
   oSource = NULL_var;
-  if (iPath.IsNull()) return hr;
-  try {
-    if (QIRCallShouldFail("CreateInputSourceFromFile")) return hr;
-    oSource.Attach(new FileSource(iPath));
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+  if (iPath.IsNull()) return E_FAIL;
+  return NewSource("CreateInputSourceFromFile", true, iPath, iPath, oSource);
 }
 
 }  // namespace
