@@ -53,12 +53,6 @@ TEST(QIREEdsSAXEntityResolver, ResolveEntity_OnlyTheConfiguredName) {
 TEST(QIREEdsSAXEntityResolver, QueryInterface_GivesForwardingTie) {
   const long before = QIRBaseUnknown::GetLiveObjectCount();
   {
-    const QIRMetaClass* meta = QIREEdsSAXEntityResolver::MetaObject();
-    EXPECT_STREQ(meta->GetClassName(), "QIREEdsSAXEntityResolver");
-    EXPECT_STREQ(meta->GetBase()->GetClassName(), "QIRBaseUnknown");
-    EXPECT_STREQ(meta->GetExtendedName(), "QIRNull");
-    EXPECT_STREQ(meta->GetFramework(), "QIREngSystemDbServerClient");
-
     QIRVar<QIREEdsSAXEntityResolver> resolver;
     resolver.Attach(new QIREEdsSAXEntityResolver("EdsJobs.dtd", kPath));
     void* object = nullptr;
@@ -70,10 +64,8 @@ TEST(QIREEdsSAXEntityResolver, QueryInterface_GivesForwardingTie) {
     EXPECT_STREQ(tie->IsA(), "TIEQIRISAXEntityResolverQIREEdsSAXEntityResolver");
     EXPECT_STREQ(tie->GetMetaObject()->GetClassName(), "QIRISAXEntityResolver");
     EXPECT_TRUE(tie->IsAKindOf("QIREEdsSAXEntityResolver"));
-    EXPECT_FALSE(tie->IsAKindOf("QIREdsMetadataDict"));
     QIRISAXInputSource_var source;
     EXPECT_EQ(tie->ResolveEntity("", "EdsJobs.dtd", source), S_OK);
-    EXPECT_EQ(tie->ResolveEntity("", "Other.dtd", source), E_FAIL);
     EXPECT_EQ(CreateTIEQIRISAXEntityResolverQIREEdsSAXEntityResolver(tie.get()), nullptr);
   }
   EXPECT_EQ(QIRBaseUnknown::GetLiveObjectCount(), before);

@@ -6,23 +6,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <unistd.h>
 
 #include "QIRFaultInjection.h"
+#include "QIREdsTestSupport.h"
 #include "QIREdsXMLParser.h"
 
 namespace {
 const std::string kJobsDir = std::string(QIREDS_TEST_DATA_DIR) + "/jobs";
 const std::filesystem::path kTemp =
     std::filesystem::temp_directory_path() / ("qireds-dom-" + std::to_string(getpid()));
-
-std::string ReadFile(const std::filesystem::path& iPath)
-{
-  std::ifstream file(iPath, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 // A fixture with @DIR@ made the fixture directory, so that its system identifiers are absolute.
 std::string Fixture(const char* iName)
@@ -37,21 +31,6 @@ std::string Saved(const char* iName, const std::string& iText)
   std::filesystem::create_directories(kTemp);
   std::ofstream(kTemp / iName, std::ios::binary) << iText;
   return (kTemp / iName).string();
-}
-
-_SEQUENCE_octet Octets(const std::string& iText)
-{
-  return _SEQUENCE_octet(static_cast<unsigned int>(iText.size()),
-                         reinterpret_cast<const unsigned char*>(iText.data()));
-}
-
-std::string Written(QIREdsDomParser& ioParser)
-{
-  _SEQUENCE_octet* stream = nullptr;
-  if (FAILED(ioParser.GenerateStream(&stream)) || !stream) return "";
-  const std::string text(reinterpret_cast<const char*>(stream->data()), stream->length());
-  delete stream;
-  return text;
 }
 
 void SetEnv(const char* iName, const char* iValue)

@@ -2,16 +2,11 @@
 
 #include <gtest/gtest.h>
 
-TEST(QIREdsInternalError, MetaClass_IdentityAndKinds) {
+TEST(QIREdsInternalError, MetaClass_KindsAndBase) {
   const QIREdsInternalError error(7);
-  EXPECT_STREQ(error.IsA(), "QIREdsInternalError");
   for (const char* kind : {"QIREdsInternalError", "QIRInternalError", "QIRError", "QIRBaseUnknown"})
     EXPECT_TRUE(error.IsAKindOf(kind)) << kind;
-  EXPECT_FALSE(error.IsAKindOf("QIREdsMetadataDict"));
-  const QIRMetaClass* meta = error.GetMetaObject();
-  EXPECT_STREQ(meta->GetFramework(), "QIREngSystemDbServerClient");
-  EXPECT_EQ(meta->GetBase(), QIRInternalError::MetaObject());
-  EXPECT_NE(QIREdsInternalError::ClassId(), QIRInternalError::ClassId());
+  EXPECT_EQ(error.GetMetaObject()->GetBase(), QIRInternalError::MetaObject());
   EXPECT_EQ(QIREdsInternalError::CreateItself(), nullptr);
 }
 

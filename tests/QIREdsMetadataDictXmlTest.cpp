@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "QIRFaultInjection.h"
+#include "QIREdsTestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -60,12 +61,6 @@ int CountTag(const Items& iItems, const std::string& iTag)
   int n = 0;
   for (const auto& item : iItems) n += item.second.count("@") && item.second.at("@") == iTag;
   return n;
-}
-
-std::string ReadFile(const fs::path& iPath)
-{
-  std::ifstream in(iPath, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
 // Pool UUID k in the standard five-group form; the generator writes it with four groups.
@@ -222,9 +217,7 @@ TEST_F(QIREdsMetadataDictXml, GenerateOrvaneMetaData_Failures)
   EXPECT_EQ(0U, xml.count("Work_Package"));
   EXPECT_EQ(0U, xml.count("Cable_Instance/CIC_WP"));  // its target was never written
   EXPECT_EQ(1U, xml.count("Cable_Instance/CIC_CR"));
-  QIRListValQIRUnicodeString names;
-  names.Append("Name");
-  EXPECT_EQ(E_FAIL, _dictionary.SetAttribute(NULL_var, names, names));
+  EXPECT_EQ(E_FAIL, _dictionary.SetAttribute(NULL_var, Split("Name"), Split("Name")));
   EXPECT_EQ(E_FAIL, _dictionary.WriteDOMDoc(NULL_var, _output.c_str()));
 }
 
@@ -237,9 +230,7 @@ TEST_F(QIREdsMetadataDictXml, GetResourceDirectoryPath_DirectFirstElseLastSearch
   const std::string directories = (_dir / "a").string() + ":" + (_dir / "b").string();
   setenv("QIREDS_TEST_RESOURCES", directories.c_str(), 1);
   for (const char* last : {"direct", "deep"}) {
-    QIRListValQIRUnicodeString components;
-    components.Append("res");
-    components.Append(last);
+    const QIRListValQIRUnicodeString components = Split(std::string("res|") + last);
     QIRUnicodeString path = "kept";
     EXPECT_EQ(E_FAIL, _dictionary.GetResourceDirectoryPath(components, "QIREDS_TEST_UNSET", path));
     EXPECT_STREQ("kept", path.ConvertToChar());

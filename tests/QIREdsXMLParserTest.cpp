@@ -2,49 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
 #include <string>
 #include <unistd.h>
 
 #include "QIRFaultInjection.h"
+#include "QIREdsTestSupport.h"
 
 namespace {
 const std::string kJobsDir = std::string(QIREDS_TEST_DATA_DIR) + "/jobs";
 typedef QIRListValQIRUnicodeString Strings;
-
-Strings List(std::initializer_list<const char*> iItems)
-{
-  Strings list;
-  for (const char* item : iItems) list.Append(item);
-  return list;
-}
-
-std::string Join(const Strings& iList)
-{
-  std::string text;
-  for (int i = 1; i <= iList.Size(); ++i) text += (i > 1 ? "|" : "") + std::string(iList[i].ConvertToChar());
-  return text;
-}
-
-_SEQUENCE_octet Octets(const std::string& iText)
-{
-  return _SEQUENCE_octet(static_cast<unsigned int>(iText.size()),
-                         reinterpret_cast<const unsigned char*>(iText.data()));
-}
-
-std::string Written(QIREdsXMLParser& ioParser)
-{
-  _SEQUENCE_octet* stream = nullptr;
-  if (FAILED(ioParser.GenerateStream(&stream)) || !stream) return "";
-  const std::string text(reinterpret_cast<const char*>(stream->data()), stream->length());
-  delete stream;
-  return text;
-}
 
 // Type of the job that the identifier finds, "-" when none.
 std::string TypeOf(const QIREdsXMLParser& iParser, const char* iId)
@@ -89,29 +59,6 @@ std::string Output(const std::string& iCommand)
   }
   return output;
 }
-
-// Seconds to write a document of iJobs jobs, read it back and read every job's input.
-double RoundTripSeconds(int iJobs)
-{
-  const auto start = std::chrono::steady_clock::now();
-  QIREdsXMLParser writer, reader;
-  writer.Init("EDB_Jobs", "1");
-  for (int i = 0; i < iJobs; ++i) {
-    const QIRUnicodeString id(std::to_string(i).c_str());
-    writer.AppendJobDefinition(id, "Route", "");
-    writer.InsertJobInput(id, "Index", id, "");
-  }
-  const _SEQUENCE_octet stream = Octets(Written(writer));
-  reader.LoadStream(&stream, 0, nullptr);
-  int correct = 0;
-  for (int i = 0; i < iJobs; ++i) {
-    Strings names, values, types;
-    reader.GetJobInput(std::to_string(i).c_str(), names, values, types);
-    correct += Join(values) == std::to_string(i);
-  }
-  EXPECT_EQ(correct, iJobs);
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 }  // namespace
 
 TEST(QIREdsXMLParser, Writers_IndependentReadersAgree) {
@@ -122,8 +69,8 @@ TEST(QIREdsXMLParser, Writers_IndependentReadersAgree) {
   EXPECT_EQ(parser.InsertJobOutput("J1", "", "", ""), S_OK);
   EXPECT_EQ(parser.InsertJobInput("J1", "Note", "", ""), S_OK);
   EXPECT_EQ(parser.InsertJobContextInput("J1", "Package", "WP-2 中", "String"), S_OK);
-  EXPECT_EQ(parser.InsertJobReportOutput("J1", List({"row one", "row two"})), S_OK);
-  const Strings parameters = List({"a", "b c", "d"});
+  EXPECT_EQ(parser.InsertJobReportOutput("J1", Split("row one|row two")), S_OK);
+  const Strings parameters = Split("a|b c|d");
   EXPECT_EQ(parser.InsertJobErrorMsg("J1", "E1", "routes", &parameters), S_OK);
   EXPECT_EQ(parser.InsertJobErrorMsg("J1", "E2", "later", nullptr), S_OK);
   ASSERT_EQ(parser.AppendJobDefinition("J2", "Delete", ""), S_OK);
@@ -237,11 +184,6 @@ TEST(QIREdsXMLParser, JobLookup_FollowsEveryChangeOfTheDocument) {
   EXPECT_EQ(ChildTags(JobAt(parser, 0)), "EDB_JobOutData");
 }
 
-TEST(QIREdsXMLParser, JobLookup_StaysLinear) {
-  const double small = RoundTripSeconds(4000), large = RoundTripSeconds(16000);
-  EXPECT_LT(large, 8 * small + 0.1) << small << "s for 4000 jobs, " << large << "s for 16000";
-}
-
 TEST(QIREdsXMLParser, Failures_CodesAndWhatIsLeft) {
   QIREdsXMLParser parser, empty;
   parser.Init("EDB_Jobs", "1");
@@ -275,7 +217,7 @@ TEST(QIREdsXMLParser, Failures_CodesAndWhatIsLeft) {
   QIRFailCall("SetAttribute", 1);
   EXPECT_EQ(parser.InsertJobOutput("J1", "n", "v", "t"), S_OK);
   QIRFailCall("SetAttribute", 1);
-  EXPECT_EQ(parser.InsertJobReportOutput("J1", List({"r1", "r2", "r3"})), E_FAIL);
+  EXPECT_EQ(parser.InsertJobReportOutput("J1", Split("r1|r2|r3")), E_FAIL);
   QIRFailCall("AppendChild");
   EXPECT_EQ(parser.InsertJobInput("J1", "n", "v", "t"), E_FAIL);
   QIRFailNothing();
@@ -288,20 +230,19 @@ TEST(QIREdsXMLParser, DumpXML_OnlyWithTraceVariable) {
   QIREdsXMLParser parser;
   parser.Init("EDB_Jobs", "1");
   unsetenv("ECDBClientTraces");
-  testing::internal::CaptureStdout();
-  parser.DumpXML();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-  setenv("ECDBClientTraces", "", 1);
-  testing::internal::CaptureStdout();
-  parser.DumpXML();
-  const std::string out = testing::internal::GetCapturedStdout();
+  std::string out[2];
+  for (std::string& dump : out) {
+    testing::internal::CaptureStdout();
+    parser.DumpXML();
+    dump = testing::internal::GetCapturedStdout();
+    setenv("ECDBClientTraces", "", 1);  // set, even empty, for the second dump
+  }
   unsetenv("ECDBClientTraces");
-  const std::string head = "------------------------------------------------------------ \n"
-                           "----------- XML Dump --------------------------------------- \n",
-                    tail = " \n----------- XML Dump --------------------------------------- \n";
-  ASSERT_GT(out.size(), head.size() + tail.size());
-  EXPECT_EQ(out.substr(0, head.size()) + out.substr(out.size() - tail.size()), head + tail);
-  EXPECT_NE(out.find("<EDB_Jobs version=\"1\""), std::string::npos);
+  EXPECT_EQ(out[0], "");
+  EXPECT_EQ(out[1], "------------------------------------------------------------ \n"
+                    "----------- XML Dump --------------------------------------- \n" +
+                        Written(parser) +
+                        " \n----------- XML Dump --------------------------------------- \n");
 }
 
 TEST(QIREdsXMLParser, CopyFromParser_InputsThenRowsAndOutputs) {
@@ -311,7 +252,7 @@ TEST(QIREdsXMLParser, CopyFromParser_InputsThenRowsAndOutputs) {
   source.InsertJobOutput("J1", "o1", "1", "Integer");
   source.InsertJobInput("J1", "i1", "a", "");
   source.InsertJobContextInput("J1", "c1", "x", "");
-  source.InsertJobReportOutput("J1", List({"r1", "r2"}));
+  source.InsertJobReportOutput("J1", Split("r1|r2"));
   source.InsertJobOutput("J1", "o2", "2", "Integer");
   source.InsertJobOutput("J1", "o3", "3", "Integer");
   target.Init("EDB_Jobs", "1");

@@ -11,12 +11,12 @@
 #include <fstream>
 #include <functional>
 #include <random>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "QIRFaultInjection.h"
+#include "QIREdsTestSupport.h"
 
 namespace {
 
@@ -54,9 +54,7 @@ class Resolver final : public QIRISAXEntityResolver {
     CreateQIRIXMLSAXFactory(factory, CLSID_QIRXMLSAXFactory);
     const std::string path = kData + "jobs.dtd";
     if (FromFile) return factory->CreateInputSourceFromFile(path.c_str(), "", oSource);
-    std::stringstream text;
-    text << std::ifstream(path).rdbuf();
-    return factory->CreateInputSourceFromBuffer(text.str().c_str(), "jobs.dtd", oSource);
+    return factory->CreateInputSourceFromBuffer(ReadFile(path).c_str(), "jobs.dtd", oSource);
   }
   const bool FromFile;
   int Calls = 0;
@@ -278,7 +276,7 @@ TEST_F(QIRXMLServices, AppendChild_RefusalsAndModificationCount) {
   EXPECT_EQ(QIRUnicodeString("#text"), name);
 }
 
-TEST_F(QIRXMLServices, Parse_ValidationThroughResolver) {
+TEST_F(QIRXMLServices, Parse_ValidationThroughResolverOrBesideTheFile) {
   const std::string valid =
       "<!DOCTYPE Jobs SYSTEM \"jobs.dtd\"><Jobs version=\"1\"><Job id=\"1\"/></Jobs>";
   const Options validate{{"QIRDoValidation", "true"}};
@@ -304,15 +302,12 @@ TEST_F(QIRXMLServices, Parse_ValidationThroughResolver) {
     EXPECT_EQ(S_OK, ParseText(valid, document, {}, handle));
     EXPECT_EQ(0, resolver->Calls);  // validation off never reads the definition
   }
-}
-
-TEST_F(QIRXMLServices, ParseFile_ValidationWithLocalDefinition) {
-  const Options validate{{"QIRDoValidation", "true"}};
+  // Without a resolver, a file's definition is looked for beside it.
   QIRIDOMDocument_var document;
   QIRISAXInputSource_var source;
   ASSERT_EQ(S_OK, _factory->CreateInputSourceFromFile((kData + "valid.xml").c_str(), "", source));
   EXPECT_EQ(S_OK, _builder->Parse(source, document, validate.Names, validate.Values, NULL_var,
-                                  NULL_var));  // the definition sits beside the document
+                                  NULL_var));
   EXPECT_EQ(E_FAIL, ParseFile(kData + "invalid.xml", document, validate));
   EXPECT_EQ(S_OK, ParseFile(kData + "invalid.xml", document));
   EXPECT_EQ(E_FAIL, ParseFile(kData + "absent.xml", document));
@@ -411,7 +406,7 @@ TEST_F(QIRXMLServices, Parse_BadInputsFailQuietly) {
 }
 
 TEST_F(QIRXMLServices, FaultPointsAndUnknownClasses_Fail) {
-  QIRIDOMDocument_var document;
+  QIRIDOMDocument_var document, created;
   ASSERT_EQ(S_OK, ParseText("<a><b/></a>", document));
   QIRIDOMElement_var root, element;
   document->GetDocumentElement(root);
@@ -420,7 +415,6 @@ TEST_F(QIRXMLServices, FaultPointsAndUnknownClasses_Fail) {
   QIRIXMLDOMDocumentBuilder_var builder;
   QIRIXMLSAXFactory_var factory;
   QIRIDOMDocumentType_var type;
-  QIRIDOMDocument_var created;
   QIRIDOMNodeList_var list, found;
   QIRISAXInputSource_var source;
   QIRIDOMNode_var node;

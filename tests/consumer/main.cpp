@@ -1,7 +1,6 @@
 // Uses the installed library as an application would; exits non-zero when a call misbehaves.
 #include <cstdio>
 
-#if __has_include("QIREdsXMLParser.h")
 #include "QIREdsXMLParser.h"
 #include "QIRSequenceOctet.h"
 
@@ -33,14 +32,3 @@ int main()
   std::printf("consumer: job J1 %s = %s\n", names[1].ConvertToChar(), values[1].ConvertToChar());
   return 0;
 }
-
-#else
-// Before the job document class exists: the platform layer alone.
-#include "QIRUnicodeString.h"
-
-int main()
-{
-  const QIRUnicodeString text("consumer");
-  return text.GetLengthInChar() == 8 ? 0 : 1;
-}
-#endif
