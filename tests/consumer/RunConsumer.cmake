@@ -16,14 +16,17 @@ function(expect_files root)
   endforeach()
 endfunction()
 
-if(NOT CONFIG)
-  set(CONFIG Release)
+# A build without a type installs its exported targets for the empty configuration only, so
+# the install must not name one.
+set(config_args "")
+if(CONFIG)
+  set(config_args --config ${CONFIG})
 endif()
 set(installed ${STAGE_DIR}/installed)
 set(prefix ${STAGE_DIR}/moved)
 file(REMOVE_RECURSE ${STAGE_DIR})
 
-run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${installed} --config ${CONFIG})
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${installed} ${config_args})
 file(RENAME ${installed} ${prefix})
 
 set(headers ${prefix}/include/QIREngSystemDbServerClient)
