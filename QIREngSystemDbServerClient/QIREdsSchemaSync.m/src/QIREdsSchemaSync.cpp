@@ -54,7 +54,29 @@ struct Snapshot {
     Differences = ioDatabase.Compare(Expected, Live);
     return true;
   }
+  bool Plan(QIREdsSchemaDatabase& ioDatabase, QIREdsSchemaPlan& oPlan, std::string& oMessage)
+  {
+    if (!Read(ioDatabase, oMessage)) return false;
+    ioDatabase.Plan(Expected, Live, Differences, oPlan);
+    return true;
+  }
 };
+
+// The operations that need an open database share its check and the guard; a transaction
+// left open by any failure, a thrown one included, is rolled back.
+template <typename Private, typename Body>
+HRESULT WithDatabase(Private* ioPrivate, Body&& iBody) noexcept
+{
+  if (!ioPrivate) return E_OUTOFMEMORY;
+  if (!ioPrivate->Database) {
+    ioPrivate->Message = "no database is open";
+    return E_FAIL;
+  }
+  const HRESULT hr = Guarded(ioPrivate->Message, [&] { return iBody(*ioPrivate->Database); });
+  if (SUCCEEDED(hr)) ioPrivate->Message.clear();
+  else ioPrivate->Database->Rollback();
+  return hr;
+}
 
 }  // namespace
 
@@ -98,14 +120,9 @@ HRESULT QIREdsSchemaSync::Check(QIRListValQIRUnicodeString& oKinds,
                                 QIRListValQIRUnicodeString& oFound,
                                 QIRListValQIRUnicodeString& oLines)
 {
-  if (!_private) return E_OUTOFMEMORY;
-  if (!_private->Database) {
-    _private->Message = "no database is open";
-    return E_FAIL;
-  }
-  return Guarded(_private->Message, [&] {
+  return WithDatabase(_private, [&](QIREdsSchemaDatabase& ioDatabase) {
     Snapshot snapshot;
-    if (!snapshot.Read(*_private->Database, _private->Message)) return E_FAIL;
+    if (!snapshot.Read(ioDatabase, _private->Message)) return E_FAIL;
     std::vector<std::string> kinds, objects, expected, found, lines;
     for (const QIREdsSchemaDifference& difference : snapshot.Differences) {
       kinds.push_back(difference.Kind);
@@ -119,7 +136,6 @@ HRESULT QIREdsSchemaSync::Check(QIRListValQIRUnicodeString& oKinds,
     Fill(oExpected, expected);
     Fill(oFound, found);
     Fill(oLines, lines);
-    _private->Message.clear();
     return S_OK;
   });
 }
@@ -127,19 +143,12 @@ HRESULT QIREdsSchemaSync::Check(QIRListValQIRUnicodeString& oKinds,
 HRESULT QIREdsSchemaSync::Diff(QIRListValQIRUnicodeString& oStatements,
                                QIRListValQIRUnicodeString& oNotRun)
 {
-  if (!_private) return E_OUTOFMEMORY;
-  if (!_private->Database) {
-    _private->Message = "no database is open";
-    return E_FAIL;
-  }
-  return Guarded(_private->Message, [&] {
+  return WithDatabase(_private, [&](QIREdsSchemaDatabase& ioDatabase) {
     Snapshot snapshot;
-    if (!snapshot.Read(*_private->Database, _private->Message)) return E_FAIL;
     QIREdsSchemaPlan plan;
-    _private->Database->Plan(snapshot.Expected, snapshot.Live, snapshot.Differences, plan);
+    if (!snapshot.Plan(ioDatabase, plan, _private->Message)) return E_FAIL;
     Fill(oStatements, plan.Statements);
     Fill(oNotRun, plan.NotRun);
-    _private->Message.clear();
     return S_OK;
   });
 }
@@ -169,29 +178,19 @@ HRESULT QIREdsSchemaSync::DiffScript(QIRListValQIRUnicodeString& oLines)
 HRESULT QIREdsSchemaSync::Apply(QIRListValQIRUnicodeString& oApplied,
                                 QIRListValQIRUnicodeString& oNotRun)
 {
-  if (!_private) return E_OUTOFMEMORY;
-  if (!_private->Database) {
-    _private->Message = "no database is open";
-    return E_FAIL;
-  }
-  QIREdsSchemaDatabase& database = *_private->Database;
-  const HRESULT hr = Guarded(_private->Message, [&] {
+  return WithDatabase(_private, [&](QIREdsSchemaDatabase& ioDatabase) {
     // Read inside the transaction, so that what is planned is what is changed.
-    if (!database.Begin(_private->Message)) return E_FAIL;
     Snapshot snapshot;
-    if (!snapshot.Read(database, _private->Message)) return E_FAIL;
     QIREdsSchemaPlan plan;
-    database.Plan(snapshot.Expected, snapshot.Live, snapshot.Differences, plan);
-    for (const std::string& statement : plan.Statements)
-      if (!database.Execute(statement, _private->Message)) return E_FAIL;
-    if (!database.Commit(_private->Message)) return E_FAIL;
+    bool done = ioDatabase.Begin(_private->Message) &&
+                snapshot.Plan(ioDatabase, plan, _private->Message);
+    for (std::size_t i = 0; done && i < plan.Statements.size(); ++i)
+      done = ioDatabase.Execute(plan.Statements[i], _private->Message);
+    if (!done || !ioDatabase.Commit(_private->Message)) return E_FAIL;
     Fill(oApplied, plan.Statements);
     Fill(oNotRun, plan.NotRun);
-    _private->Message.clear();
     return S_OK;
   });
-  if (FAILED(hr)) database.Rollback();
-  return hr;
 }
 
 QIRUnicodeString QIREdsSchemaSync::GetLastMessage() const
