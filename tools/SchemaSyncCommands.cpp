@@ -61,13 +61,17 @@ void PrintLines(const QIRListValQIRUnicodeString& iLines, FILE* iStream, const c
 
 void Run(Action iAction, const SchemaOptions& iOptions)
 {
-  const char* name = iAction == Action::Apply ? "apply" : iAction == Action::Check ? "check" : "diff";
+  const char* name = iAction == Action::Apply   ? "apply"
+                     : iAction == Action::Check ? "check"
+                                                : "diff";
   QIREdsSchemaSync sync;
   const bool postgres = !iOptions.Postgres.empty();
-  const HRESULT opened = postgres ? sync.ConnectPostgres(iOptions.Postgres.c_str())
-                                  : sync.OpenSqlite(iOptions.Sqlite.c_str(), iAction == Action::Apply);
+  const HRESULT opened = postgres
+                             ? sync.ConnectPostgres(iOptions.Postgres.c_str())
+                             : sync.OpenSqlite(iOptions.Sqlite.c_str(), iAction == Action::Apply);
   if (FAILED(opened))
-    Stop(name, "cannot reach the database: " + std::string(sync.GetLastMessage().ConvertToChar()), 2);
+    Stop(name, "cannot reach the database: " + std::string(sync.GetLastMessage().ConvertToChar()),
+         2);
 
   if (iAction == Action::Apply) {
     QIRListValQIRUnicodeString applied, notRun;
@@ -93,8 +97,8 @@ void Run(Action iAction, const SchemaOptions& iOptions)
   if (FAILED(sync.Check(kinds, objects, expected, found, lines)))
     Stop(name, sync.GetLastMessage().ConvertToChar(), 1);
   if (iOptions.Json) {
-    std::printf("{\"engine\":\"%s\",\"matches\":%s,\"differences\":[", postgres ? "postgres" : "sqlite",
-                lines.Size() == 0 ? "true" : "false");
+    std::printf("{\"engine\":\"%s\",\"matches\":%s,\"differences\":[",
+                postgres ? "postgres" : "sqlite", lines.Size() == 0 ? "true" : "false");
     for (int i = 1; i <= lines.Size(); ++i)
       std::printf("%s\n{\"kind\":%s,\"object\":%s,\"expected\":%s,\"found\":%s,\"text\":%s}",
                   i > 1 ? "," : "", JsonString(kinds[i].ConvertToChar()).c_str(),
@@ -114,7 +118,9 @@ void Run(Action iAction, const SchemaOptions& iOptions)
 
 void Run(Action iAction, const SchemaOptions&)
 {
-  Stop(iAction == Action::Apply ? "apply" : iAction == Action::Check ? "check" : "diff",
+  Stop(iAction == Action::Apply   ? "apply"
+       : iAction == Action::Check ? "check"
+                                  : "diff",
        "this qireds was built without libpq and SQLite", 1);
 }
 
@@ -156,9 +162,10 @@ void AddSchemaSyncCommands(CLI::App& ioApp)
     CLI::App* command = schema->add_subcommand(action.Name, action.Help);
     auto options = std::make_shared<SchemaOptions>();
     CLI::Option_group* database = command->add_option_group("database");
-    database->add_option("--postgres", options->Postgres,
-                         "libpq connection string of the database; the tables live in schema "
-                         "qm41862")
+    database
+        ->add_option("--postgres", options->Postgres,
+                     "libpq connection string of the database; the tables live in schema "
+                     "qm41862")
         ->type_name("CONNINFO");
     database->add_option("--sqlite", options->Sqlite, "SQLite database file")->type_name("FILE");
     database->require_option(1);

@@ -43,7 +43,10 @@ bool SafeTypeChange(const std::string& iFound, const std::string& iExpected)
   return std::atoi(iFound.c_str() + prefix.size()) <= std::atoi(iExpected.c_str() + prefix.size());
 }
 
-std::string Table(const std::string& iName) { return std::string(kSchema) + "." + iName; }
+std::string Table(const std::string& iName)
+{
+  return std::string(kSchema) + "." + iName;
+}
 
 }  // namespace
 
@@ -90,9 +93,11 @@ bool QIREdsPostgresDatabase::Read(QIREdsSchemaModel& oLive, std::string& oError)
   if (!columns) return false;
   for (int row = 0; row < PQntuples(columns.get()); ++row) {
     const std::string table = Field(columns.get(), row, 0);
-    if (oLive.Tables.empty() || oLive.Tables.back().Name != table) oLive.Tables.push_back({table, {}, {}, ""});
+    if (oLive.Tables.empty() || oLive.Tables.back().Name != table)
+      oLive.Tables.push_back({table, {}, {}, ""});
     if (PQgetisnull(columns.get(), row, 1)) continue;
-    oLive.Tables.back().Columns.push_back({Field(columns.get(), row, 1), Field(columns.get(), row, 2),
+    oLive.Tables.back().Columns.push_back({Field(columns.get(), row, 1),
+                                           Field(columns.get(), row, 2),
                                            Field(columns.get(), row, 3) == "t"});
   }
 
@@ -102,9 +107,11 @@ bool QIREdsPostgresDatabase::Read(QIREdsSchemaModel& oLive, std::string& oError)
   char from[256], to[256];
   std::snprintf(from, sizeof(from), keyColumns, "con.conkey", "con.conrelid");
   std::snprintf(to, sizeof(to), keyColumns, "con.confkey", "con.confrelid");
+  // A target outside the schema keeps its schema name, so it never passes for one inside.
+  const char* const target =
+      "CASE WHEN rn.nspname = 'qm41862' THEN rt.relname ELSE rn.nspname || '.' || rt.relname END";
   const std::string keySql =
-      std::string("SELECT t.relname, con.conname, con.contype, ") + from +
-      ", CASE WHEN rn.nspname = 'qm41862' THEN rt.relname ELSE rn.nspname || '.' || rt.relname END, " +
+      std::string("SELECT t.relname, con.conname, con.contype, ") + from + ", " + target + ", " +
       to +
       " FROM pg_constraint con JOIN pg_class t ON t.oid = con.conrelid"
       " JOIN pg_namespace n ON n.oid = t.relnamespace"
@@ -145,8 +152,8 @@ void QIREdsPostgresDatabase::Plan(const QIREdsSchemaModel& iExpected,
   // need them, whatever order the differences came in.
   std::vector<std::string> tables, columns, keys[3];
   auto addKey = [&keys](const std::string& iTable, const QIREdsSchemaKey& iKey) {
-    keys[iKey.Kind == 'p' ? 0 : iKey.Kind == 'u' ? 1 : 2].push_back(
-        "ALTER TABLE " + Table(iTable) + " ADD " + iKey.Clause + ";");
+    const int phase = iKey.Kind == 'p' ? 0 : (iKey.Kind == 'u' ? 1 : 2);
+    keys[phase].push_back("ALTER TABLE " + Table(iTable) + " ADD " + iKey.Clause + ";");
   };
   for (const QIREdsSchemaDifference& difference : iDifferences) {
     const QIREdsSchemaTable* expected = iExpected.FindTable(difference.Table);
@@ -193,7 +200,10 @@ std::vector<std::string> QIREdsPostgresDatabase::ScriptHead() const
   return {"BEGIN;", std::string(kSearchPath) + ";"};
 }
 
-std::vector<std::string> QIREdsPostgresDatabase::ScriptTail() const { return {"COMMIT;"}; }
+std::vector<std::string> QIREdsPostgresDatabase::ScriptTail() const
+{
+  return {"COMMIT;"};
+}
 
 bool QIREdsPostgresDatabase::Begin(std::string& oError)
 {
@@ -207,7 +217,8 @@ bool QIREdsPostgresDatabase::Execute(const std::string& iStatement, std::string&
   const Result result(PQexec(_connection, iStatement.c_str()), &PQclear);
   const ExecStatusType status = PQresultStatus(result.get());
   if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) return true;
-  const char* primary = result ? PQresultErrorField(result.get(), PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+  const char* primary =
+      result ? PQresultErrorField(result.get(), PG_DIAG_MESSAGE_PRIMARY) : nullptr;
   oError = iStatement + ": " + OneLine(primary ? primary : PQerrorMessage(_connection));
   return false;
 }

@@ -10,7 +10,10 @@ const char* KeyKind(char iKind)
   return iKind == 'p' ? "primary key" : iKind == 'u' ? "unique" : "foreign key";
 }
 
-std::string Nullability(bool iNotNull) { return iNotNull ? "NOT NULL" : "NULL"; }
+std::string Nullability(bool iNotNull)
+{
+  return iNotNull ? "NOT NULL" : "NULL";
+}
 
 }  // namespace
 
@@ -41,12 +44,12 @@ std::vector<QIREdsSchemaDifference> QIREdsSchemaDatabase::Compare(
       const std::string type = ExpectedType(column.Type);
       const QIREdsSchemaColumn* found = QIREdsSchemaModel::FindColumn(*live, column.Name);
       if (!found) {
-        add("missing column", table.Name, column.Name, type + " " + Nullability(column.NotNull),
-            "")
+        add("missing column", table.Name, column.Name, type + " " + Nullability(column.NotNull), "")
             .Column = column.Name;
         continue;
       }
-      if (found->Type != type) add("type", table.Name, column.Name, type, found->Type).Column = column.Name;
+      if (found->Type != type)
+        add("type", table.Name, column.Name, type, found->Type).Column = column.Name;
       if (found->NotNull != column.NotNull)
         add("nullability", table.Name, column.Name, Nullability(column.NotNull),
             Nullability(found->NotNull))
@@ -67,9 +70,9 @@ std::vector<QIREdsSchemaDifference> QIREdsSchemaDatabase::Compare(
             .Key = &key;
     }
     for (const QIREdsSchemaKey& key : live->Keys) {
-      const bool expected = std::any_of(table.Keys.begin(), table.Keys.end(), [&key](const auto& k) {
-        return QIREdsSchemaModel::SameKey(key, k);
-      });
+      const bool expected =
+          std::any_of(table.Keys.begin(), table.Keys.end(),
+                      [&key](const auto& k) { return QIREdsSchemaModel::SameKey(key, k); });
       if (!expected)
         add(std::string("extra ") + KeyKind(key.Kind), table.Name, key.Name, "",
             QIREdsSchemaModel::KeyDefinition(key))
@@ -101,8 +104,10 @@ std::string QIREdsSchemaDatabase::OneLine(const std::string& iText)
   std::string line;
   for (const char c : iText) {
     const bool blank = c == '\n' || c == '\r' || c == '\t' || c == ' ';
-    if (!blank) line += c;
-    else if (!line.empty() && line.back() != ' ') line += ' ';
+    if (!blank)
+      line += c;
+    else if (!line.empty() && line.back() != ' ')
+      line += ' ';
   }
   while (!line.empty() && line.back() == ' ') line.pop_back();
   return line;

@@ -8,7 +8,10 @@
 
 namespace {
 
-std::string Text(const QIRUnicodeString& iText) { return iText.ConvertToChar(); }
+std::string Text(const QIRUnicodeString& iText)
+{
+  return iText.ConvertToChar();
+}
 
 std::vector<std::string> Pieces(const QIREdsMetadataDict& iDictionary,
                                 const QIRUnicodeString& iText)
@@ -134,14 +137,16 @@ bool QIREdsSchemaModel::SameName(const std::string& iLeft, const std::string& iR
 std::string QIREdsSchemaModel::KeyDefinition(const QIREdsSchemaKey& iKey)
 {
   std::string text = "(" + Joined(iKey.Columns) + ")";
-  if (iKey.Kind == 'f') text += " REFERENCES " + iKey.RefTable + " (" + Joined(iKey.RefColumns) + ")";
+  if (iKey.Kind == 'f')
+    text += " REFERENCES " + iKey.RefTable + " (" + Joined(iKey.RefColumns) + ")";
   return text;
 }
 
 bool QIREdsSchemaModel::SameKey(const QIREdsSchemaKey& iLeft, const QIREdsSchemaKey& iRight)
 {
   return iLeft.Kind == iRight.Kind && SameNames(iLeft.Columns, iRight.Columns) &&
-         SameName(iLeft.RefTable, iRight.RefTable) && SameNames(iLeft.RefColumns, iRight.RefColumns);
+         SameName(iLeft.RefTable, iRight.RefTable) &&
+         SameNames(iLeft.RefColumns, iRight.RefColumns);
 }
 
 std::string QIREdsSchemaModel::BaseType(const std::string& iTypeText)

@@ -14,7 +14,7 @@ struct QIREdsSchemaColumn {
 };
 
 struct QIREdsSchemaKey {
-  char Kind = 'p';  // 'p' primary key, 'u' unique, 'f' foreign key
+  char Kind = 'p';   // 'p' primary key, 'u' unique, 'f' foreign key
   std::string Name;  // may be empty for a found key: SQLite does not keep every name
   std::vector<std::string> Columns;
   std::string RefTable;  // unqualified; foreign keys only
@@ -31,7 +31,7 @@ struct QIREdsSchemaTable {
 
 struct QIREdsSchemaDifference {
   std::string Kind, Object, Expected, Found;
-  std::string Table, Column;  // what it concerns, for the planners
+  std::string Table, Column;             // what it concerns, for the planners
   const QIREdsSchemaKey* Key = nullptr;  // missing or extra key
   std::string Line() const;
 };

@@ -73,8 +73,10 @@ HRESULT WithDatabase(Private* ioPrivate, Body&& iBody) noexcept
     return E_FAIL;
   }
   const HRESULT hr = Guarded(ioPrivate->Message, [&] { return iBody(*ioPrivate->Database); });
-  if (SUCCEEDED(hr)) ioPrivate->Message.clear();
-  else ioPrivate->Database->Rollback();
+  if (SUCCEEDED(hr))
+    ioPrivate->Message.clear();
+  else
+    ioPrivate->Database->Rollback();
   return hr;
 }
 
@@ -82,7 +84,10 @@ HRESULT WithDatabase(Private* ioPrivate, Body&& iBody) noexcept
 
 QIREdsSchemaSync::QIREdsSchemaSync() : _private(new (std::nothrow) Private) {}
 
-QIREdsSchemaSync::~QIREdsSchemaSync() { delete _private; }
+QIREdsSchemaSync::~QIREdsSchemaSync()
+{
+  delete _private;
+}
 
 HRESULT QIREdsSchemaSync::ConnectPostgres(const QIRUnicodeString& iConnInfo)
 {
@@ -182,8 +187,8 @@ HRESULT QIREdsSchemaSync::Apply(QIRListValQIRUnicodeString& oApplied,
     // Read inside the transaction, so that what is planned is what is changed.
     Snapshot snapshot;
     QIREdsSchemaPlan plan;
-    bool done = ioDatabase.Begin(_private->Message) &&
-                snapshot.Plan(ioDatabase, plan, _private->Message);
+    bool done =
+        ioDatabase.Begin(_private->Message) && snapshot.Plan(ioDatabase, plan, _private->Message);
     for (std::size_t i = 0; done && i < plan.Statements.size(); ++i)
       done = ioDatabase.Execute(plan.Statements[i], _private->Message);
     if (!done || !ioDatabase.Commit(_private->Message)) return E_FAIL;

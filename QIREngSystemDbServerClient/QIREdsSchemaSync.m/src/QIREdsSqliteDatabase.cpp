@@ -157,8 +157,7 @@ std::string QIREdsSqliteDatabase::CreateTable(const QIREdsSchemaTable& iTable,
   return statement + ");";
 }
 
-void QIREdsSqliteDatabase::Plan(const QIREdsSchemaModel& iExpected,
-                                const QIREdsSchemaModel& iLive,
+void QIREdsSqliteDatabase::Plan(const QIREdsSchemaModel& iExpected, const QIREdsSchemaModel& iLive,
                                 const std::vector<QIREdsSchemaDifference>& iDifferences,
                                 QIREdsSchemaPlan& oPlan) const
 {
@@ -193,9 +192,9 @@ void QIREdsSqliteDatabase::Plan(const QIREdsSchemaModel& iExpected,
           rebuild = true;
         } else {
           keptTypes[difference.Column] = difference.Found;
-          oPlan.NotRun.push_back("-- " + table.Name + "." + difference.Column + " holds " +
-                                 difference.Found + " values; rebuild the table by hand to make it " +
-                                 difference.Expected);
+          oPlan.NotRun.push_back(
+              "-- " + table.Name + "." + difference.Column + " holds " + difference.Found +
+              " values; rebuild the table by hand to make it " + difference.Expected);
         }
       } else if (kind == "nullability" || kind.compare(0, 8, "missing ") == 0) {
         rebuild = true;
