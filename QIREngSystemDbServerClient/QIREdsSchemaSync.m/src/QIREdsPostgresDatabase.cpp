@@ -170,12 +170,18 @@ void QIREdsPostgresDatabase::Plan(const QIREdsSchemaModel& iExpected,
     } else if (kind == "type") {
       const std::string base =
           QIREdsSchemaModel::BaseType(QIREdsSchemaModel::FindColumn(*expected, column)->Type);
-      const std::string alter =
-          "ALTER TABLE " + Table(expected->Name) + " ALTER COLUMN " + column + " TYPE " + base;
-      if (SafeTypeChange(difference.Found, difference.Expected))
+      std::string alter = "ALTER TABLE " + Table(expected->Name) + " ALTER COLUMN " + column;
+      alter += " TYPE ";
+      alter += base;
+      if (SafeTypeChange(difference.Found, difference.Expected)) {
         columns.push_back(alter + ";");
-      else
-        oPlan.NotRun.push_back(alter + " USING " + column + "::" + base + ";");
+        continue;
+      }
+      alter += " USING ";
+      alter += column;
+      alter += "::";
+      alter += base;
+      oPlan.NotRun.push_back(alter + ";");
     } else if (kind == "nullability") {
       columns.push_back("ALTER TABLE " + Table(expected->Name) + " ALTER COLUMN " + column +
                         (difference.Expected == "NULL" ? " DROP NOT NULL;" : " SET NOT NULL;"));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 
 #include "QIREdsMetadataDict.h"
 #include "QIREdsMetadataTable.h"
@@ -76,22 +77,24 @@ bool QIREdsSchemaModel::FromDictionary()
   QIRListValQIRUnicodeString statements;
   if (FAILED(dictionary.Initialize()) || FAILED(dictionary.GenerateSQLStatements(statements)))
     return false;
-  // The table statements exactly as the dictionary writes them, found by their start.
-  auto createStatement = [&statements](const std::string& iQualified) {
-    const std::string start = "\"CREATE TABLE " + iQualified + " (";
-    for (int i = 1; i <= statements.Size(); ++i) {
-      const std::string statement = Text(statements[i]);
-      if (statement.compare(0, start.size(), start) == 0 && statement.size() >= 2)
-        return statement.substr(1, statement.size() - 2);
-    }
-    return std::string();
-  };
+  // The table statements exactly as the dictionary writes them, by qualified table name.
+  const std::string start = "\"CREATE TABLE ";
+  std::map<std::string, std::string> creates;
+  for (int i = 1; i <= statements.Size(); ++i) {
+    const std::string statement = Text(statements[i]);
+    const std::string::size_type open = statement.find(" (");
+    if (statement.compare(0, start.size(), start) == 0 && open != std::string::npos)
+      creates[statement.substr(start.size(), open - start.size())] =
+          statement.substr(1, statement.size() - 2);
+  }
   for (int i = 1; i <= dictionary.Tables.Size(); ++i) {
     const auto* record = dynamic_cast<const QIREdsMetadataTable*>(dictionary.Tables[i]);
     if (!record) return false;
     QIREdsSchemaTable table;
-    table.Name = Text(dictionary.ConvertClassNameToOrvane(record->Name));
-    table.CreateStatement = createStatement(Text(record->Name));
+    const QIRUnicodeString shortName = dictionary.ConvertClassNameToOrvane(record->Name);
+    table.Name = Text(shortName);
+    const std::string qualified = Text(record->Name);
+    table.CreateStatement = creates[qualified];
     if (table.CreateStatement.empty() || record->Columns.Size() != record->ColumnTypes.Size())
       return false;
     for (int j = 1; j <= record->Columns.Size(); ++j)

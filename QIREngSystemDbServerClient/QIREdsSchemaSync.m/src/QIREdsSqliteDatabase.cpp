@@ -231,8 +231,14 @@ void QIREdsSqliteDatabase::Plan(const QIREdsSchemaModel& iExpected, const QIREds
       if (key->Kind != 'p') target.Keys.push_back(*key);
     const std::string scratch = "qireds_rebuild_" + table.Name;
     rebuilt.push_back(CreateTable(target, scratch));
-    rebuilt.push_back("INSERT INTO " + scratch + " (" + copied + ") SELECT " + copied + " FROM " +
-                      table.Name + ";");
+    std::string copy = "INSERT INTO " + scratch;
+    copy += " (";
+    copy += copied;
+    copy += ") SELECT ";
+    copy += copied;
+    copy += " FROM ";
+    copy += table.Name;
+    rebuilt.push_back(copy + ";");
     rebuilt.push_back("DROP TABLE " + table.Name + ";");
     rebuilt.push_back("ALTER TABLE " + scratch + " RENAME TO " + table.Name + ";");
   }
