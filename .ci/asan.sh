@@ -54,6 +54,10 @@ if [[ -x "$TOOL" ]]; then
   run_tool --help
   run_tool sql
   run_tool sql --postgres
+  run_tool sql --sqlite
+  run_tool schema apply --sqlite "$scratch/routing.db"
+  run_tool schema check --sqlite "$scratch/routing.db" --json
+  run_tool schema diff --sqlite "$scratch/routing.db"
   run_tool dump
   run_tool diagram
   run_tool dictionary --uuids "$scratch/uuids.txt" --known "$scratch/known.tsv" -o "$scratch/d.xml"

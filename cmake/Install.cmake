@@ -19,6 +19,19 @@ install(TARGETS QIREdsUtil EXPORT QIREdsUtilTargets
 install(EXPORT QIREdsUtilTargets NAMESPACE QIREdsUtil::
   DESTINATION ${QIREDS_INSTALL_CMAKEDIR})
 
+# Exported on its own, so the core package never asks for libpq or SQLite; its private links
+# vanish from the export because it is a shared library.
+if(TARGET QIREdsSchemaSync)
+  install(FILES ${QIREDS_SCHEMA_SYNC_ROOT}/include/QIREdsSchemaSync.h
+    DESTINATION ${QIREDS_INSTALL_INCLUDEDIR})
+  install(TARGETS QIREdsSchemaSync EXPORT QIREdsSchemaSyncTargets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(EXPORT QIREdsSchemaSyncTargets NAMESPACE QIREdsUtil::
+    DESTINATION ${QIREDS_INSTALL_CMAKEDIR})
+endif()
+
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/QIREdsUtilConfig.cmake.in
   ${PROJECT_BINARY_DIR}/QIREdsUtilConfig.cmake
   INSTALL_DESTINATION ${QIREDS_INSTALL_CMAKEDIR})
@@ -38,6 +51,12 @@ string(REGEX REPLACE "/$" "" QIREDS_PC_TO_PREFIX "${QIREDS_PC_TO_PREFIX}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/QIREdsUtil.pc.in ${PROJECT_BINARY_DIR}/QIREdsUtil.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/QIREdsUtil.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+if(TARGET QIREdsSchemaSync)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/QIREdsSchemaSync.pc.in
+    ${PROJECT_BINARY_DIR}/QIREdsSchemaSync.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/QIREdsSchemaSync.pc
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endif()
 
 if(TARGET qireds)
   # Relative rpath: the installed tool finds its library wherever the tree is unpacked.

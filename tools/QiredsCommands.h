@@ -12,5 +12,9 @@ void AddDictionaryCommands(CLI::App& ioApp);
 void AddJobCommands(CLI::App& ioApp);
 // effectivity parse|compare|union, blanks encode|decode, fill
 void AddEngineeringCommands(CLI::App& ioApp);
+// schema apply|check|diff
+void AddSchemaSyncCommands(CLI::App& ioApp);
+// The statements of `sql --sqlite`; false when the tool was built without that support.
+bool PrintSqliteStatements();
 
 #endif

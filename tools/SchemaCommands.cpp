@@ -40,6 +40,12 @@ void RunSql(bool iPostgres)
   FinishOutput("sql");
 }
 
+void RunSqliteSql()
+{
+  if (!PrintSqliteStatements()) Fail("sql", "cannot build the SQLite statements");
+  FinishOutput("sql");
+}
+
 void RunDump()
 {
   QIREdsMetadataDict dictionary;
@@ -54,9 +60,14 @@ void AddSchemaCommands(CLI::App& ioApp)
 {
   CLI::App* sql = ioApp.add_subcommand("sql", "Print the table-creation statements, one per line");
   auto postgres = std::make_shared<bool>(false);
-  sql->add_flag("--postgres", *postgres,
-                "Create and select the schema first, so that the output runs as it is in psql");
-  sql->callback([postgres] { RunSql(*postgres); });
+  auto sqlite = std::make_shared<bool>(false);
+  CLI::Option* postgresFlag = sql->add_flag(
+      "--postgres", *postgres,
+      "Create and select the schema first, so that the output runs as it is in psql");
+  sql->add_flag("--sqlite", *sqlite,
+                "The form SQLite accepts: every constraint inside its table, foreign keys on")
+      ->excludes(postgresFlag);
+  sql->callback([postgres, sqlite] { *sqlite ? RunSqliteSql() : RunSql(*postgres); });
 
   CLI::App* dump = ioApp.add_subcommand("dump", "Print every record of the metadata dictionary");
   dump->callback([] { RunDump(); });

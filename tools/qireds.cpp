@@ -13,6 +13,7 @@ int main(int argc, char** argv)
   AddDictionaryCommands(app);
   AddJobCommands(app);
   AddEngineeringCommands(app);
+  AddSchemaSyncCommands(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

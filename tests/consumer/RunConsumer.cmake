@@ -52,6 +52,11 @@ run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${cmake_build}
   -DCMAKE_BUILD_TYPE=${CONFIG} -DCMAKE_CXX_COMPILER=${CXX} "-DCMAKE_CXX_FLAGS=${FLAGS}")
 run(${CMAKE_COMMAND} --build ${cmake_build} -j2)
 run(${cmake_build}/consumer)
+if(EXISTS ${prefix}/lib/cmake/QIREdsUtil/QIREdsSchemaSyncTargets.cmake)
+  expect_files(${prefix} lib/libQIREdsSchemaSync.so lib/pkgconfig/QIREdsSchemaSync.pc
+    include/QIREngSystemDbServerClient/QIREdsSchemaSync.h)
+  run(${cmake_build}/schema_consumer ${cmake_build})
+endif()
 
 # pkg-config alone, with the .pc file of the moved prefix.
 set(make_build ${STAGE_DIR}/make-consumer)
