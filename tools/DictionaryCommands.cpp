@@ -297,8 +297,9 @@ int RunDictionary(const DictionaryOptions& iOptions)
                              After(run.Text, "Number of existing uuid = ") +
                              " UUIDs; --fresh makes the missing ones");
   }
-  std::fputs(run.Text.c_str(), stderr);
   WriteWhole(iOptions.OutputPath, QiredsReadFile(kCommand, output.Path()));
+  // Only after the write, so that a failure stays one line.
+  std::fputs(run.Text.c_str(), stderr);
   return 0;
 }
 
