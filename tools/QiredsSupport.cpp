@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "QiredsCommands.h"
 
@@ -40,6 +41,18 @@ std::size_t SequenceLength(const std::string& iText, std::size_t iAt)
   return length;
 }
 
+// Long enough for two paths and a parser message, short enough for a terminal line or two.
+// The end stays, since a reason ends with what went wrong and begins with a long path.
+std::string CutMiddle(const std::string& iText)
+{
+  const std::size_t head = 280, tail = 120;
+  std::vector<std::size_t> starts;  // byte offset of each character
+  for (std::size_t i = 0; i < iText.size(); ++i)
+    if ((static_cast<unsigned char>(iText[i]) & 0xC0) != 0x80) starts.push_back(i);
+  if (starts.size() <= head + tail) return iText;
+  return iText.substr(0, starts[head]) + "..." + iText.substr(starts[starts.size() - tail]);
+}
+
 }  // namespace
 
 std::string QiredsEscape(const std::string& iText, std::size_t iMaxChars)
@@ -69,8 +82,8 @@ std::string QiredsEscape(const std::string& iText, std::size_t iMaxChars)
 
 void QiredsFail(const std::string& iCommand, const std::string& iReason, int iCode)
 {
-  // Long enough for two paths and a parser message, short enough for one terminal line or two.
-  std::fprintf(stderr, "qireds %s: %s\n", iCommand.c_str(), QiredsEscape(iReason, 400).c_str());
+  std::fprintf(stderr, "qireds %s: %s\n", iCommand.c_str(),
+               CutMiddle(QiredsEscape(iReason, std::size_t(-1))).c_str());
   throw CLI::RuntimeError(iCode);
 }
 
