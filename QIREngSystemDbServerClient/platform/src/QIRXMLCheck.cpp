@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <libxml/SAX2.h>
 #include <libxml/entities.h>
-#include <libxml/globals.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
@@ -50,46 +49,26 @@ void Record(CheckState& ioState, const std::string& iWhere, int iLine, int iColu
   ioState.First = text;
 }
 
-void OnError(void* iState, xmlErrorPtr iError) {
-  CheckState* state = static_cast<CheckState*>(iState);
-  if (!state || !iError || iError->level < XML_ERR_ERROR) return;
+CheckState& StateOf(void* iContext) {
+  return *static_cast<CheckState*>(static_cast<xmlParserCtxtPtr>(iContext)->_private);
+}
+
+// On the parser context, which also carries the validity messages of its own validity context.
+void OnError(void* iContext, xmlErrorPtr iError) {
+  if (!iContext || !iError || iError->level < XML_ERR_ERROR) return;
   try {
-    const bool inDefinition = iError->file && !state->DefinitionPath.empty() &&
-                              state->DefinitionPath == iError->file;
-    Record(*state, inDefinition ? state->DefinitionPath : state->Path, iError->line,
-           iError->int2, iError->message ? iError->message : "error");
+    CheckState& state = StateOf(iContext);
+    const bool inDefinition = iError->file && !state.DefinitionPath.empty() &&
+                              state.DefinitionPath == iError->file;
+    // After the parse the context's position is the document's end; the node knows its line.
+    const xmlNodePtr node = static_cast<xmlNodePtr>(iError->node);
+    const bool atNode = iError->domain == XML_FROM_VALID && node;
+    Record(state, inDefinition ? state.DefinitionPath : state.Path,
+           atNode ? static_cast<int>(xmlGetLineNo(node)) : iError->line, atNode ? 0 : iError->int2,
+           iError->message ? iError->message : "error");
   } catch (...) {
   }
 }
-
-__attribute__((format(printf, 2, 3))) void Ignore(void*, const char*, ...) {}
-
-// Every message of this thread's libxml2 calls comes to the check while it runs, validity
-// messages included, which no parser context would see; the thread's former handlers return
-// afterwards.
-class ErrorCapture {
- public:
-  explicit ErrorCapture(CheckState* iState)
-      : _structured(xmlStructuredError),
-        _structuredContext(xmlStructuredErrorContext),
-        _generic(xmlGenericError),
-        _genericContext(xmlGenericErrorContext) {
-    xmlSetStructuredErrorFunc(iState, OnError);
-    xmlSetGenericErrorFunc(nullptr, Ignore);
-  }
-  ~ErrorCapture() {
-    xmlSetStructuredErrorFunc(_structuredContext, _structured);
-    xmlSetGenericErrorFunc(_genericContext, _generic);
-  }
-  ErrorCapture(const ErrorCapture&) = delete;
-  ErrorCapture& operator=(const ErrorCapture&) = delete;
-
- private:
-  xmlStructuredErrorFunc _structured;
-  void* _structuredContext;
-  xmlGenericErrorFunc _generic;
-  void* _genericContext;
-};
 
 std::string SystemReason(const std::string& iPath, int iError) {
   return iPath + ": " + std::strerror(iError);
@@ -141,10 +120,6 @@ bool ReadBounded(const std::string& iPath, std::size_t iMaxBytes, std::string& o
     }
     oBytes.append(buffer, static_cast<std::size_t>(count));
   }
-}
-
-CheckState& StateOf(void* iContext) {
-  return *static_cast<CheckState*>(static_cast<xmlParserCtxtPtr>(iContext)->_private);
 }
 
 void RefuseEntity(CheckState& ioState, xmlParserCtxtPtr iContext, const std::string& iName) {
@@ -225,16 +200,18 @@ void OnEntityDeclaration(void* iContext, const xmlChar* iName, int iType,
 
 // Without entity substitution and without the external subset, so that nothing outside the
 // bytes is read; the references that would need it are refused above.
+// oContext outlives the parse for the validity context it holds.
 Tree ParseBytes(const std::string& iBytes, const std::string& iName, CheckState& ioState,
-                int iOptions, resolveEntitySAXFunc iServe) {
-  Context context(xmlCreateMemoryParserCtxt(iBytes.data(), static_cast<int>(iBytes.size())),
-                  xmlFreeParserCtxt);
+                int iOptions, resolveEntitySAXFunc iServe, Context& oContext) {
+  oContext.reset(xmlCreateMemoryParserCtxt(iBytes.data(), static_cast<int>(iBytes.size())));
+  Context& context = oContext;
   if (!context || !context->input || !context->sax) {
     Record(ioState, iName, 0, 0, "the parser cannot start");
     return NoTree();
   }
   xmlCtxtUseOptions(context.get(), XML_PARSE_NONET | iOptions);
   context->_private = &ioState;
+  context->sax->serror = OnError;
   context->sax->reference = OnReference;
   context->sax->entityDecl = OnEntityDeclaration;
   context->sax->resolveEntity = iServe;
@@ -263,8 +240,9 @@ Tree ParseBytes(const std::string& iBytes, const std::string& iName, CheckState&
 Tree ParseDefinition(const xmlChar* iRootName, CheckState& ioState) {
   const std::string name = reinterpret_cast<const char*>(iRootName);
   const std::string holder = "<!DOCTYPE " + name + " SYSTEM \"definition\"><" + name + "/>";
+  Context context(nullptr, xmlFreeParserCtxt);
   Tree tree = ParseBytes(holder, ioState.DefinitionPath, ioState, XML_PARSE_DTDLOAD,
-                         ServeDefinition);
+                         ServeDefinition, context);
   if (tree && (!tree->extSubset || !ioState.First.empty())) {
     Record(ioState, ioState.DefinitionPath, 0, 0, "not a document type definition");
     return NoTree();
@@ -272,14 +250,11 @@ Tree ParseDefinition(const xmlChar* iRootName, CheckState& ioState) {
   return tree;
 }
 
-bool IsValid(xmlDocPtr iDocument, xmlDtdPtr iDefinition, CheckState& ioState) {
-  std::unique_ptr<xmlValidCtxt, void (*)(xmlValidCtxtPtr)> context(xmlNewValidCtxt(),
-                                                                   xmlFreeValidCtxt);
-  if (!context) return false;
-  context->error = Ignore;
-  context->warning = Ignore;
+// Through the document's own parser context, whose validity context reports with positions.
+bool IsValid(xmlParserCtxtPtr iContext, xmlDocPtr iDocument, xmlDtdPtr iDefinition,
+             CheckState& ioState) {
   // Checks against iDefinition alone, the document's internal subset set aside.
-  if (xmlValidateDtd(context.get(), iDocument, iDefinition) == 1 && ioState.First.empty())
+  if (xmlValidateDtd(&iContext->vctxt, iDocument, iDefinition) == 1 && ioState.First.empty())
     return true;
   Record(ioState, ioState.Path, 0, 0, "not valid against " + ioState.DefinitionPath);
   return false;
@@ -310,17 +285,13 @@ HRESULT QIRCheckXMLFile(const char* iPath, const char* iDTDPath, std::size_t iMa
       return hr;
     }
     if (iDTDPath) state.DefinitionPath = iDTDPath;
-    bool good = false;
-    {
-      const ErrorCapture capture(&state);
-      const Tree document = ParseBytes(bytes, state.Path, state, 0, RefuseAll);
-      const xmlNodePtr root = document ? xmlDocGetRootElement(document.get()) : nullptr;
-      if (!iDTDPath) {
-        good = root != nullptr;
-      } else if (root) {
-        const Tree holder = ParseDefinition(root->name, state);
-        good = holder && IsValid(document.get(), holder->extSubset, state);
-      }
+    Context context(nullptr, xmlFreeParserCtxt);
+    const Tree document = ParseBytes(bytes, state.Path, state, 0, RefuseAll, context);
+    const xmlNodePtr root = document ? xmlDocGetRootElement(document.get()) : nullptr;
+    bool good = root != nullptr;
+    if (good && iDTDPath) {
+      const Tree holder = ParseDefinition(root->name, state);
+      good = holder && IsValid(context.get(), document.get(), holder->extSubset, state);
     }
     if (good) {
       hr = S_OK;
