@@ -18,7 +18,8 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kJobsDir = std::string(QIREDS_TEST_DATA_DIR) + "/jobs";
-const std::string kDictionaryDTD = std::string(QIREDS_TEST_DATA_DIR) + "/dictionary/Dictionary00.dtd";
+const std::string kDictionaryDTD =
+    std::string(QIREDS_TEST_DATA_DIR) + "/dictionary/Dictionary00.dtd";
 
 struct Outcome {
   int Code = -1;
@@ -93,9 +94,11 @@ TEST_F(QiredsTool, Tool_ExitCodesAndUsageErrors)
 
 TEST_F(QiredsTool, Tool_OutputThatCannotBeWrittenFailsEverySubcommand)
 {
-  for (const std::string& command : std::vector<std::string>{"--help", "sql", "dump", "diagram", "job dump '" + kJobsDir + "/valid.xml'",
-        "job check '" + kJobsDir + "/valid.xml'", "effectivity parse 'U(1-5)'",
-        "blanks encode 'a  b'", "fill --type Other --capacity 10 --values 2"}) {
+  const std::vector<std::string> commands = {
+      "--help", "sql", "dump", "diagram", "job dump '" + kJobsDir + "/valid.xml'",
+      "job check '" + kJobsDir + "/valid.xml'", "effectivity parse 'U(1-5)'",
+      "blanks encode 'a  b'", "fill --type Other --capacity 10 --values 2"};
+  for (const std::string& command : commands) {
     const Outcome outcome = Run(command, "/dev/full");
     EXPECT_EQ(1, outcome.Code) << command;
     EXPECT_EQ(1, std::count(outcome.Err.begin(), outcome.Err.end(), '\n')) << command;
@@ -199,8 +202,9 @@ TEST_F(QiredsTool, Job_DumpAndCheckAcceptTheSameFiles)
                          "\">]>\n<EDB_Jobs><EDB_Job EDB_Id=\"J1\" EDB_Type=\"T\" "
                          "EDB_JobInput=\"x\">&leak;</EDB_Job></EDB_Jobs>");
   File("broken.xml", "<EDB_Jobs>\n  <EDB_Job>\n</EDB_Jobs>\n");
-  for (const std::string& file : std::vector<std::string>{kJobsDir + "/valid.xml", std::string("entity.xml"),
-                                 std::string("broken.xml"), std::string("/dev/zero")}) {
+  const std::vector<std::string> files = {kJobsDir + "/valid.xml", "entity.xml", "broken.xml",
+                                          "/dev/zero"};
+  for (const std::string& file : files) {
     const Outcome dump = Run("job dump '" + file + "'");
     const Outcome check = Run("job check '" + file + "'");
     EXPECT_EQ(dump.Code, check.Code) << file;

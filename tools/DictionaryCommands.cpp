@@ -288,9 +288,10 @@ int RunDictionary(const DictionaryOptions& iOptions)
   const Generation run = Generate(poolPath, known, output.Path());
   if (FAILED(run.Code)) {
     const std::string missing = After(run.Text, "no UUID for ");
+    const std::string logged = After(run.Text, "error in ");
     if (missing.empty())
       QiredsFail(kCommand, "the dictionary could not be generated" +
-                               (run.Text.empty() ? "" : ": " + run.Text.substr(0, run.Text.find('\n'))));
+                               (logged.empty() ? "" : " (error in " + logged + ")"));
     QiredsFail(kCommand, "no UUID for " + missing + ": the dictionary needs " + NeededUuids() +
                              " UUIDs; --known and --reuse gave " +
                              std::to_string(known.Names.Size()) + " names, --uuids " +
