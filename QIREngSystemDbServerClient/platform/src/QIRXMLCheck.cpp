@@ -61,7 +61,7 @@ void OnError(void* iContext, xmlErrorPtr iError) {
     const bool inDefinition = iError->file && !state.DefinitionPath.empty() &&
                               state.DefinitionPath == iError->file;
     // After the parse the context's position is the document's end; the node knows its line.
-    const xmlNodePtr node = static_cast<xmlNodePtr>(iError->node);
+    xmlNodePtr node = static_cast<xmlNodePtr>(iError->node);
     const bool atNode = iError->domain == XML_FROM_VALID && node;
     Record(state, inDefinition ? state.DefinitionPath : state.Path,
            atNode ? static_cast<int>(xmlGetLineNo(node)) : iError->line, atNode ? 0 : iError->int2,
@@ -124,7 +124,7 @@ bool ReadBounded(const std::string& iPath, std::size_t iMaxBytes, std::string& o
 
 void RefuseEntity(CheckState& ioState, xmlParserCtxtPtr iContext, const std::string& iName) {
   ioState.Refused = true;
-  const xmlParserInputPtr input = iContext->input;
+  xmlParserInputPtr input = iContext->input;
   Record(ioState, input && input->filename ? input->filename : ioState.Path,
          input ? input->line : 0, input ? input->col : 0,
          "external entity '" + iName + "' is not loaded");
@@ -133,9 +133,9 @@ void RefuseEntity(CheckState& ioState, xmlParserCtxtPtr iContext, const std::str
 // Kept as a reference rather than expanded, an external entity is caught here, where its
 // position in the document is still known.
 void OnReference(void* iContext, const xmlChar* iName) {
-  const xmlParserCtxtPtr context = static_cast<xmlParserCtxtPtr>(iContext);
+  xmlParserCtxtPtr context = static_cast<xmlParserCtxtPtr>(iContext);
   try {
-    const xmlEntityPtr entity =
+    xmlEntityPtr entity =
         context->myDoc && iName ? xmlGetDocEntity(context->myDoc, iName) : nullptr;
     if (entity && (entity->etype == XML_EXTERNAL_GENERAL_PARSED_ENTITY ||
                    entity->etype == XML_EXTERNAL_GENERAL_UNPARSED_ENTITY))
@@ -148,7 +148,7 @@ void OnReference(void* iContext, const xmlChar* iName) {
 // The definition once, for the holder document that asks for it; nothing else, ever.
 xmlParserInputPtr ServeDefinition(void* iContext, const xmlChar* /*iPublicId*/,
                                   const xmlChar* iSystemId) {
-  const xmlParserCtxtPtr context = static_cast<xmlParserCtxtPtr>(iContext);
+  xmlParserCtxtPtr context = static_cast<xmlParserCtxtPtr>(iContext);
   CheckState& state = StateOf(iContext);
   try {
     if (state.DefinitionServed || state.DefinitionBytes.size() > INT_MAX) {
@@ -222,7 +222,7 @@ Tree ParseBytes(const std::string& iBytes, const std::string& iName, CheckState&
   Tree tree(context->myDoc, xmlFreeDoc);
   context->myDoc = nullptr;
   // libxml2 stops quietly at a NUL after the document element.
-  const xmlParserInputPtr input = context->input;
+  xmlParserInputPtr input = context->input;
   const bool consumed = input && input->cur >= input->end &&
                         (!input->buf || !input->buf->raw || xmlBufUse(input->buf->raw) == 0);
   if (context->wellFormed && !consumed)
@@ -287,7 +287,7 @@ HRESULT QIRCheckXMLFile(const char* iPath, const char* iDTDPath, std::size_t iMa
     if (iDTDPath) state.DefinitionPath = iDTDPath;
     Context context(nullptr, xmlFreeParserCtxt);
     const Tree document = ParseBytes(bytes, state.Path, state, 0, RefuseAll, context);
-    const xmlNodePtr root = document ? xmlDocGetRootElement(document.get()) : nullptr;
+    xmlNodePtr root = document ? xmlDocGetRootElement(document.get()) : nullptr;
     bool good = root != nullptr;
     if (good && iDTDPath) {
       const Tree holder = ParseDefinition(root->name, state);
