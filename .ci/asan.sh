@@ -61,11 +61,16 @@ if [[ -x "$TOOL" ]]; then
   run_tool dump
   run_tool diagram
   run_tool dictionary --uuids "$scratch/uuids.txt" --known "$scratch/known.tsv" -o "$scratch/d.xml"
+  run_tool dictionary --fresh -o "$scratch/fresh.xml"
+  run_tool dictionary --reuse "$scratch/fresh.xml" -o "$scratch/again.xml"
+  run_tool dictionary -o "$scratch/none.xml"
   run_tool job dump "$JOBS_DATA/valid.xml"
   run_tool job check "$JOBS_DATA/valid.xml"
   run_tool job check "$JOBS_DATA/valid.xml" --dtd EdsJobs.dtd
   run_tool job check "$JOBS_DATA/invalid.xml" --dtd EdsJobs.dtd
   run_tool job dump "$JOBS_DATA/billion-laughs.xml"
+  run_tool job check "$JOBS_DATA/external-http.xml" --dtd EdsJobs.dtd
+  run_tool job check /dev/zero
   run_tool effectivity parse "U(1-5)(8-oo)"
   run_tool effectivity parse "U(1-"
   run_tool effectivity compare "U(1-5)(10-20)" "U(1-20)"
@@ -73,6 +78,8 @@ if [[ -x "$TOOL" ]]; then
   run_tool blanks encode "ab  cd e"
   run_tool blanks decode 'a!2$b!c'
   run_tool fill --type Round --capacity 100 --values 10,20 --sizes 1,2
+  run_tool fill --type Other --capacity 100 --values 10,20
+  run_tool bogus
   log "qireds: $runs subcommand runs"
 else
   log "qireds not built (QIREDS_BUILD_TOOLS=OFF?): tool runs skipped"

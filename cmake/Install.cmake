@@ -64,3 +64,7 @@ if(TARGET qireds)
   set_target_properties(qireds PROPERTIES INSTALL_RPATH "$ORIGIN/${QIREDS_BIN_TO_LIB}")
   install(TARGETS qireds RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
+
+# The document type definition that generated dictionaries name, so that users can validate them.
+install(FILES ${PROJECT_SOURCE_DIR}/tests/data/dictionary/Dictionary00.dtd
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/QIREdsUtil)

@@ -261,3 +261,23 @@ TEST_F(QIREdsMetadataDictXml, Diagram_RendersWithDot)
   ASSERT_EQ(0, std::system(("dot -Tpng -o " + png.string() + " " + dot.string()).c_str()));
   EXPECT_EQ("\x89PNG", ReadFile(png).substr(0, 4));
 }
+
+TEST_F(QIREdsMetadataDictXml, GenerateOrvaneMetaData_BlankPoolTextKeepsItsPlace)
+{
+  // A blank text and a lone dash each hold one place; later UUIDs must not move up.
+  std::ofstream(_dir / "existing.dict") << "  INTERFACENAME = { ID=" << PoolUuid(1) << " }\n"
+                                        << "  INTERFACENAME = { ID=        }\n"
+                                        << "  INTERFACENAME = { ID=- }\n"
+                                        << "  INTERFACENAME = { ID=" << PoolUuid(2) << " }\n";
+  std::ofstream more(_dir / "existing.dict", std::ios::app);
+  for (int k = 3; k <= 118; ++k) more << "  INTERFACENAME = { ID=" << PoolUuid(k) << " }\n";
+  more.close();
+  std::string trace;
+  ASSERT_EQ(S_OK, Generate(_dir / "existing.dict", _none, _none, &trace));
+  EXPECT_EQ(0U, trace.find("******************** Number of existing uuid = 120 \n"));
+  const Items items = Parse(_output);
+  EXPECT_EQ(Written(1), items.at("Package").at("Uuid"));
+  EXPECT_EQ("", items.at("Work_Package").at("Uuid"));
+  EXPECT_EQ("", items.at("Work_Package/Work_package_type").at("Uuid"));
+  EXPECT_EQ(Written(2), items.at("Work_Package/Last_update_time").at("Uuid"));
+}

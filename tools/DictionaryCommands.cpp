@@ -1,12 +1,23 @@
 // qireds dictionary: the metadata dictionary XML; qireds diagram: the schema as Graphviz DOT.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <iterator>
 #include <memory>
+#include <random>
+#include <sstream>
 #include <string>
 
+#include "QIREdsDomParser.h"
 #include "QIREdsMetadataDict.h"
 #include "QIREdsMetadataTable.h"
 #include "QIREdsMetadataTool.h"
+#include "QIRXMLCheck.h"
 #include "QiredsCommands.h"
 
 namespace {
@@ -14,25 +25,36 @@ namespace {
 struct DictionaryOptions {
   std::string UuidsPath;
   std::string KnownPath;
+  std::string ReusePath;
   std::string OutputPath;
+  bool Fresh = false;
 };
+
+// Names and UUIDs that are known before the run; the first entry of a name wins.
+struct KnownUuids {
+  QIRListValQIRUnicodeString Names;
+  QIRListValQIRUnicodeString Uuids;
+  void Add(const QIRUnicodeString& iName, const QIRUnicodeString& iUuid)
+  {
+    if (iName.IsNull() || iUuid.IsNull()) return;
+    Names.Append(iName);
+    Uuids.Append(iUuid);
+  }
+};
+
+const char* const kCommand = "dictionary";
 
 int Fail(const std::string& iReason)
 {
-  std::fprintf(stderr, "qireds: %s\n", iReason.c_str());
+  std::fprintf(stderr, "qireds: %s\n", QiredsEscape(iReason, 400).c_str());
   return 1;
 }
 
 // Lines "name<TAB>uuid"; blank lines and lines starting with '#' are skipped, so that a
-// list can carry notes. False with the reason for the first line that has no two columns.
-bool ReadKnownUuids(const std::string& iPath, QIRListValQIRUnicodeString& oNames,
-                    QIRListValQIRUnicodeString& oUuids, std::string& oReason)
+// list can carry notes.
+void ReadKnownUuids(const std::string& iPath, KnownUuids& ioKnown)
 {
-  std::ifstream input(iPath);
-  if (!input) {
-    oReason = "cannot read " + iPath;
-    return false;
-  }
+  std::istringstream input(QiredsReadFile(kCommand, iPath));
   std::string line;
   for (int number = 1; std::getline(input, line); ++number) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -40,26 +62,245 @@ bool ReadKnownUuids(const std::string& iPath, QIRListValQIRUnicodeString& oNames
     const std::string::size_type tab = line.find('\t');
     const bool twoColumns = tab != std::string::npos && tab > 0 && tab + 1 < line.size() &&
                             line.find('\t', tab + 1) == std::string::npos;
-    if (!twoColumns) {
-      oReason = iPath + ":" + std::to_string(number) + ": expected a name, a tab and a UUID";
-      return false;
-    }
-    oNames.Append(line.substr(0, tab).c_str());
-    oUuids.Append(line.substr(tab + 1).c_str());
+    if (!twoColumns)
+      QiredsFail(kCommand, iPath + ":" + std::to_string(number) +
+                               ": expected a name, a tab and a UUID, not \"" +
+                               QiredsEscape(line, 60) + "\"");
+    ioKnown.Add(line.substr(0, tab).c_str(), line.substr(tab + 1).c_str());
   }
-  return true;
+}
+
+QIRUnicodeString AttributeOf(const QIRIDOMElement_var& iElement, const char* iName)
+{
+  QIRUnicodeString value;
+  if (FAILED(iElement->GetAttribute(iName, value))) value = QIRUnicodeString();
+  return value;
+}
+
+template <class Visit>
+void ForEachChildElement(const QIRIDOMNode_var& iParent, const Visit& iVisit)
+{
+  QIRIDOMNode_var child;
+  if (FAILED(iParent->GetFirstChild(child))) return;
+  while (child != NULL_var) {
+    unsigned short type = 0;
+    const QIRIDOMElement_var element(child);
+    if (SUCCEEDED(child->GetNodeType(type)) && type == QIR_ELEMENT_NODE && element != NULL_var) {
+      QIRUnicodeString tag;
+      if (SUCCEEDED(element->GetTagName(tag))) iVisit(tag, element);
+    }
+    QIRIDOMNode_var next;
+    if (FAILED(child->GetNextSibling(next))) break;
+    child = next;
+  }
+}
+
+// Every item of a dictionary written before, under the name by which the generator asks for
+// its UUID: a simple attribute under its class's name, "_" and its own, anything else under
+// its own name.
+void ReadPreviousDictionary(const std::string& iPath, KnownUuids& ioKnown)
+{
+  QIRUnicodeString reason;
+  if (FAILED(QIRCheckXMLFile(iPath.c_str(), nullptr, kQiredsMaxInputBytes, reason)))
+    QiredsFail(kCommand, reason.ConvertToChar());
+  QIREdsDomParser parser;
+  if (FAILED(parser.LoadFile(iPath.c_str(), 0)))
+    QiredsFail(kCommand, iPath + ": cannot be loaded as a document");
+  const QIRIDOMElement_var package(parser.GetRoot());
+  QIRUnicodeString tag;
+  if (package == NULL_var || FAILED(package->GetTagName(tag)) || tag != "Package")
+    QiredsFail(kCommand, iPath + ": not a dictionary: its document element is not Package");
+  const int before = ioKnown.Names.Size();
+  ioKnown.Add(AttributeOf(package, "Name"), AttributeOf(package, "Uuid"));
+  ForEachChildElement(QIRIDOMNode_var(package.get()), [&ioKnown](const QIRUnicodeString& iTag,
+                                                                 const QIRIDOMElement_var& iClass) {
+    if (iTag != "Class" && iTag != "Extension") return;
+    const QIRUnicodeString className = AttributeOf(iClass, "Name");
+    ioKnown.Add(className, AttributeOf(iClass, "Uuid"));
+    ForEachChildElement(QIRIDOMNode_var(iClass.get()), [&](const QIRUnicodeString& iMemberTag,
+                                                           const QIRIDOMElement_var& iMember) {
+      const QIRUnicodeString name = AttributeOf(iMember, "Name");
+      if (iMemberTag == "Simple")
+        ioKnown.Add(name.IsNull() ? name : className + "_" + name, AttributeOf(iMember, "Uuid"));
+      else if (iMemberTag == "Unique" || iMemberTag == "Relationship")
+        ioKnown.Add(name, AttributeOf(iMember, "Uuid"));
+    });
+  });
+  if (ioKnown.Names.Size() == before) QiredsFail(kCommand, iPath + ": holds no Name and Uuid");
+}
+
+// A file of our own that goes away with the run.
+class TempFile {
+ public:
+  TempFile()
+  {
+    const char* directory = std::getenv("TMPDIR");
+    std::string pattern = std::string(directory && *directory ? directory : "/tmp") +
+                          "/qireds-XXXXXX";
+    const int file = mkstemp(&pattern[0]);
+    if (file < 0) QiredsFail(kCommand, "cannot make a temporary file: " + SystemReason());
+    close(file);
+    _path = pattern;
+  }
+  ~TempFile() { unlink(_path.c_str()); }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  const std::string& Path() const { return _path; }
+
+ private:
+  static std::string SystemReason() { return std::strerror(errno); }
+  std::string _path;
+};
+
+void WriteWhole(const std::string& iPath, const std::string& iBytes)
+{
+  std::FILE* file = std::fopen(iPath.c_str(), "wb");
+  if (!file) QiredsFail(kCommand, iPath + ": " + std::strerror(errno));
+  const bool written = std::fwrite(iBytes.data(), 1, iBytes.size(), file) == iBytes.size() &&
+                       std::fflush(file) == 0;
+  const int error = errno;
+  if (std::fclose(file) != 0 || !written)
+    QiredsFail(kCommand, iPath + ": " + std::strerror(written ? errno : error));
+}
+
+// A random UUID (version 4) in the standard form, upper-case; the generator turns it into the
+// 8-4-4-16 form of the others.
+std::string FreshUuid(std::random_device& ioRandom)
+{
+  unsigned char bytes[16];
+  for (unsigned char& byte : bytes) byte = static_cast<unsigned char>(ioRandom() & 0xFF);
+  bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);
+  bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);
+  std::string text;
+  char digits[3];
+  for (int i = 0; i < 16; ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) text += '-';
+    std::snprintf(digits, sizeof digits, "%02X", bytes[i]);
+    text += digits;
+  }
+  return text;
+}
+
+// The pool as a dictionary file the generator reads: the given file's lines first, then
+// fresh UUIDs, more than the schema has items, each on a line in the form the generator
+// takes apart ("INTERFACENAME = { " and three characters, the UUID, two closing characters).
+void WriteFreshPool(const std::string& iUuidsPath, const std::string& iPoolPath)
+{
+  std::string pool = iUuidsPath.empty() ? std::string() : QiredsReadFile(kCommand, iUuidsPath);
+  if (!pool.empty() && pool.back() != '\n') pool += '\n';
+  std::random_device random;
+  for (int i = 0; i < 1024; ++i)
+    pool += "INTERFACENAME = { ID(" + FreshUuid(random) + ")}\n";
+  WriteWhole(iPoolPath, pool);
+}
+
+// Standard output and error of the library go to a file while it runs: its trace lines then
+// reach our standard error, and its log lines are folded into our one-line failure.
+class CapturedOutput {
+ public:
+  explicit CapturedOutput(const std::string& iPath)
+  {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int file = open(iPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    _output = dup(STDOUT_FILENO);
+    _error = dup(STDERR_FILENO);
+    if (file >= 0 && _output >= 0 && _error >= 0) {
+      dup2(file, STDOUT_FILENO);
+      dup2(file, STDERR_FILENO);
+    }
+    if (file >= 0) close(file);
+  }
+  ~CapturedOutput()
+  {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    if (_output >= 0) dup2(_output, STDOUT_FILENO);
+    if (_error >= 0) dup2(_error, STDERR_FILENO);
+    if (_output >= 0) close(_output);
+    if (_error >= 0) close(_error);
+  }
+  CapturedOutput(const CapturedOutput&) = delete;
+  CapturedOutput& operator=(const CapturedOutput&) = delete;
+
+ private:
+  int _output = -1;
+  int _error = -1;
+};
+
+struct Generation {
+  HRESULT Code = E_FAIL;
+  std::string Text;  // what the library printed and logged
+};
+
+Generation Generate(const std::string& iPoolPath, const KnownUuids& iKnown,
+                    const std::string& iOutputPath)
+{
+  const TempFile capture;
+  Generation result;
+  {
+    const CapturedOutput captured(capture.Path());
+    QIREdsMetadataTool tool;
+    result.Code =
+        tool.GenerateOrvaneMetaData(iPoolPath.c_str(), iKnown.Names, iKnown.Uuids,
+                                    iOutputPath.c_str());
+  }
+  std::ifstream text(capture.Path(), std::ios::binary);
+  result.Text.assign(std::istreambuf_iterator<char>(text), std::istreambuf_iterator<char>());
+  return result;
+}
+
+// The text after iMarker up to the line's end, "" when iText has no such line.
+std::string After(const std::string& iText, const std::string& iMarker)
+{
+  const std::string::size_type at = iText.find(iMarker);
+  if (at == std::string::npos) return "";
+  const std::string::size_type begin = at + iMarker.size();
+  std::string value = iText.substr(begin, iText.find('\n', begin) - begin);
+  while (!value.empty() && value.back() == ' ') value.pop_back();
+  return value;
+}
+
+// How many UUIDs a complete run hands out, learnt from a run that lacks none.
+std::string NeededUuids()
+{
+  const TempFile pool, output;
+  WriteFreshPool("", pool.Path());
+  const Generation complete = Generate(pool.Path(), KnownUuids(), output.Path());
+  const std::string count = After(complete.Text, "IndUiid = ");
+  return count.empty() ? "one per item" : count;
 }
 
 int RunDictionary(const DictionaryOptions& iOptions)
 {
-  QIRListValQIRUnicodeString names, uuids;
-  std::string reason;
-  if (!iOptions.KnownPath.empty() && !ReadKnownUuids(iOptions.KnownPath, names, uuids, reason))
-    return Fail(reason);
-  QIREdsMetadataTool tool;
-  const HRESULT hr = tool.GenerateOrvaneMetaData(iOptions.UuidsPath.c_str(), names, uuids,
-                                                 iOptions.OutputPath.c_str());
-  if (FAILED(hr)) return Fail("could not write the dictionary to " + iOptions.OutputPath);
+  KnownUuids known;
+  if (!iOptions.KnownPath.empty()) ReadKnownUuids(iOptions.KnownPath, known);
+  if (!iOptions.ReusePath.empty()) ReadPreviousDictionary(iOptions.ReusePath, known);
+  // The generator reads the pool itself and takes a file it cannot open for an empty pool:
+  // a file that cannot be read is reported here, with the reason.
+  if (!iOptions.UuidsPath.empty()) QiredsReadFile(kCommand, iOptions.UuidsPath);
+  const TempFile freshPool, output;
+  std::string poolPath = iOptions.UuidsPath.empty() ? "/dev/null" : iOptions.UuidsPath;
+  if (iOptions.Fresh) {
+    WriteFreshPool(iOptions.UuidsPath, freshPool.Path());
+    poolPath = freshPool.Path();
+  }
+  const Generation run = Generate(poolPath, known, output.Path());
+  if (FAILED(run.Code)) {
+    const std::string missing = After(run.Text, "no UUID for ");
+    const std::string logged = After(run.Text, "error in ");
+    if (missing.empty())
+      QiredsFail(kCommand, "the dictionary could not be generated" +
+                               (logged.empty() ? "" : " (error in " + logged + ")"));
+    QiredsFail(kCommand, "no UUID for " + missing + ": the dictionary needs " + NeededUuids() +
+                             " UUIDs; --known and --reuse gave " +
+                             std::to_string(known.Names.Size()) + " names, --uuids " +
+                             After(run.Text, "Number of existing uuid = ") +
+                             " UUIDs; --fresh makes the missing ones");
+  }
+  WriteWhole(iOptions.OutputPath, QiredsReadFile(kCommand, output.Path()));
+  // Only after the write, so that a failure stays one line.
+  std::fputs(run.Text.c_str(), stderr);
   return 0;
 }
 
@@ -156,7 +397,7 @@ int RunDiagram()
     if (table) PrintEdges(*dictionary, *table, shortNames);
   }
   std::printf("}\n");
-  return std::fflush(stdout) == 0 ? 0 : Fail("could not write the diagram");
+  return 0;
 }
 
 // A library error or a failed allocation ends the command with a reason, never with an abort.
@@ -166,6 +407,8 @@ void RunCommand(const Run& iRun)
   int code = 1;
   try {
     code = iRun();
+  } catch (const CLI::RuntimeError&) {
+    throw;  // already reported
   } catch (...) {
     code = Fail("internal error");
   }
@@ -178,18 +421,31 @@ void AddDictionaryCommands(CLI::App& ioApp)
 {
   auto options = std::make_shared<DictionaryOptions>();
   CLI::App* dictionary = ioApp.add_subcommand(
-      "dictionary", "Write the metadata dictionary XML, reusing the UUIDs of an existing one");
-  dictionary
-      ->add_option("--uuids", options->UuidsPath,
-                   "existing dictionary file whose INTERFACENAME lines give UUIDs, in order")
-      ->required()
-      ->check(CLI::ExistingFile);
-  dictionary
-      ->add_option("--known", options->KnownPath,
-                   "tab-separated file of item names and their UUIDs, used first")
-      ->check(CLI::ExistingFile);
-  dictionary->add_option("-o,--output", options->OutputPath, "the XML file to write")
+      "dictionary",
+      "Write the metadata dictionary XML (a Package document naming Dictionary00.dtd, installed "
+      "in share/QIREdsUtil/). Every package, class, attribute, unique key and relationship needs "
+      "a UUID; each is taken, in this order, from --known, from --reuse, from the --uuids pool "
+      "in file order, and with --fresh made new. The generator's trace lines go to standard "
+      "error.");
+  dictionary->add_option("-o,--output", options->OutputPath, "The XML file to write")
       ->required();
+  dictionary->add_option(
+      "--uuids", options->UuidsPath,
+      "An existing dictionary file: each line containing 'INTERFACENAME = { ' gives one UUID, "
+      "the text after the marker and three more characters up to the line's last two "
+      "characters, e.g. 'INTERFACENAME = { ID(80A2B3BD-0000-520C-383B-E49800076012)}'; the "
+      "last '-' is dropped");
+  dictionary->add_option(
+      "--known", options->KnownPath,
+      "Lines NAME<TAB>UUID, the UUID used as written; blank lines and lines starting with '#' "
+      "are skipped. NAME is CableNetwork, a class (Cable_Route), CLASS_COLUMN for an attribute "
+      "(Cable_Instance_Cable_name), or the name of a relationship or unique key (CIC_WP, "
+      "CIC_UNIQ)");
+  dictionary->add_option("--reuse", options->ReusePath,
+                         "A dictionary XML written before: every item keeps its UUID");
+  dictionary->add_flag("--fresh", options->Fresh,
+                       "Make random UUIDs (8-4-4-16 hexadecimal digits) for the items that "
+                       "nothing else provides, so that a first run needs no input");
   dictionary->callback([options]() {
     RunCommand([&options]() { return RunDictionary(*options); });
   });

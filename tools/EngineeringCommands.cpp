@@ -1,6 +1,7 @@
 // effectivity parse|compare|union, blanks encode|decode, fill
 #include "QiredsCommands.h"
 
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -132,6 +133,37 @@ void AddBlanksCommands(CLI::App& ioApp)
   }
 }
 
+// The section types the fill command accepts, with the rule each stands for; "Other" stands
+// for every type without a rule of its own.
+const char* const kFillTypes[][2] = {
+    {"QIRHgrNonWaterTightCblPn",
+     "each value is a round cable's diameter, its share the cross-section"},
+    {"QIRHgrWaterTightCblPn", "each cable's share is the square of its size (--sizes)"},
+    {"Other", "any other section type: each value is the cable's share as given"},
+};
+
+std::vector<std::string> FillTypeNames()
+{
+  std::vector<std::string> names;
+  for (const auto& type : kFillTypes) names.emplace_back(type[0]);
+  return names;
+}
+
+std::string FillTypeHelp()
+{
+  std::string help = "Section type, one of:";
+  for (const auto& type : kFillTypes) help += std::string("\n  ") + type[0] + ": " + type[1];
+  return help;
+}
+
+// An infinite or NaN number would come out as "inf" or "nan", never as a percentage.
+void RequireFinite(const char* iOption, const std::vector<double>& iNumbers)
+{
+  for (const double number : iNumbers)
+    if (!std::isfinite(number))
+      throw CLI::ValidationError(iOption, "not a finite number: " + std::to_string(number));
+}
+
 void AddFillCommand(CLI::App& ioApp)
 {
   struct FillArguments {
@@ -142,23 +174,30 @@ void AddFillCommand(CLI::App& ioApp)
   };
   auto arguments = std::make_shared<FillArguments>();
   CLI::App* fill = ioApp.add_subcommand("fill", "Print the percent fill of a cableway section");
-  fill->add_option("--type", arguments->type, "Section type, e.g. QIRHgrNonWaterTightCblPn")
-      ->required();
-  fill->add_option("--capacity", arguments->capacity, "Section capacity")->required();
-  fill->add_option("--values", arguments->values, "Per-cable values (diameters), comma-separated")
+  fill->add_option("--type", arguments->type, FillTypeHelp())
+      ->required()
+      ->check(CLI::IsMember(FillTypeNames()));
+  fill->add_option("--capacity", arguments->capacity, "Section capacity, above 0")->required();
+  fill->add_option("--values", arguments->values,
+                   "Per-cable values, comma-separated; a value not above 0 leaves its cable out")
       ->required()
       ->delimiter(',');
-  fill->add_option("--sizes", arguments->sizes, "Per-cable sizes for the water-tight type")
+  fill->add_option("--sizes", arguments->sizes,
+                   "Per-cable sizes, one per value, for QIRHgrWaterTightCblPn")
       ->delimiter(',');
   fill->callback([arguments] {
+    RequireFinite("--capacity", {arguments->capacity});
+    RequireFinite("--values", arguments->values);
+    RequireFinite("--sizes", arguments->sizes);
     QIREdsApplicationTool tool;
     double percent = 0.0;
     if (FAILED(tool.GetComputedPercentFill(ToList(arguments->values), ToList(arguments->sizes),
                                            arguments->type.c_str(), arguments->capacity,
                                            percent)))
       throw std::runtime_error(
-          "cannot compute the percent fill (empty values or type, capacity not above 0, or "
-          "sizes not matching the values)");
+          "cannot compute the percent fill (capacity not above 0, or sizes not matching the "
+          "values)");
+    if (!std::isfinite(percent)) throw std::runtime_error("the percent fill is out of range");
     std::printf("%.10g\n", percent);
   });
 }

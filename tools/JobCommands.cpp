@@ -2,40 +2,56 @@
 #include "QiredsCommands.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <cstdlib>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "QIREdsXMLParser.h"
+#include "QIRFileServices.h"
+#include "QIRXMLCheck.h"
 
 namespace {
 
-// Reports a failed subcommand in one line and ends it with a non-zero exit.
-[[noreturn]] void Fail(const char* iCommand, const std::string& iReason)
+// The definition named on the command line, only where QIRDictionaryPath leads: a name that
+// the variable does not reach fails rather than falling back on a file of that name here.
+std::string FindDefinition(const char* iCommand, const std::string& iName)
 {
-  std::fprintf(stderr, "qireds job %s: %s\n", iCommand, iReason.c_str());
-  throw CLI::RuntimeError(1);
+  char path[4096] = "";
+  if (FAILED(QIRGetFilePathFromOfficialVariable(iName.c_str(), "QIRDictionaryPath", path,
+                                                sizeof path))) {
+    const char* value = std::getenv("QIRDictionaryPath");
+    QiredsFail(iCommand, "document type definition " + QiredsEscape(iName) +
+                             " not found along QIRDictionaryPath" +
+                             (value ? " (" + QiredsEscape(value) + ")" : " (not set)"));
+  }
+  return path;
 }
 
-// A write error (a full disk, a closed pipe) must not pass for success in a script.
-void FinishOutput(const char* iCommand)
+// Both subcommands load a document this one way, so that they accept the same files. The
+// check comes first: it says why a file fails, reads no more than a bounded size, and with a
+// definition name validates against that definition alone.
+void Load(const char* iCommand, const std::string& iPath, const std::string* iDTDName,
+          QIREdsXMLParser& oParser)
 {
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) Fail(iCommand, "cannot write output");
+  const std::string definition = iDTDName ? FindDefinition(iCommand, *iDTDName) : "";
+  QIRUnicodeString reason;
+  if (FAILED(QIRCheckXMLFile(iPath.c_str(), iDTDName ? definition.c_str() : nullptr,
+                             kQiredsMaxInputBytes, reason)))
+    QiredsFail(iCommand, reason.ConvertToChar());
+  if (FAILED(oParser.LoadFile(iPath.c_str(), 0)))
+    QiredsFail(iCommand, iPath + ": cannot be loaded as a document");
 }
 
 void RunDump(const std::string& iPath)
 {
   QIREdsXMLParser parser;
-  if (FAILED(parser.LoadFile(iPath.c_str(), 0))) Fail("dump", "cannot load " + iPath);
+  Load("job dump", iPath, nullptr, parser);
   _SEQUENCE_octet* stream = nullptr;
   const HRESULT hr = parser.GenerateStream(&stream);
   std::unique_ptr<_SEQUENCE_octet> owned(stream);
-  if (FAILED(hr) || !owned) Fail("dump", "cannot write the document of " + iPath);
+  if (FAILED(hr) || !owned) QiredsFail("job dump", iPath + ": cannot write the document");
   std::fwrite(owned->data(), 1, owned->length(), stdout);
   if (owned->length() > 0 && (*owned)[owned->length() - 1] != '\n') std::fputc('\n', stdout);
-  FinishOutput("dump");
 }
 
 int CountOf(HRESULT iCode, const QIRListValQIRUnicodeString& iList)
@@ -43,26 +59,13 @@ int CountOf(HRESULT iCode, const QIRListValQIRUnicodeString& iList)
   return SUCCEEDED(iCode) ? iList.Size() : -1;
 }
 
-void RunCheck(const std::string& iPath, const std::string& iDTDName)
+void RunCheck(const std::string& iPath, const std::string* iDTDName)
 {
-  std::ifstream file(iPath, std::ios::binary);
-  if (!file) Fail("check", "cannot read " + iPath);
-  const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)),
-                                         std::istreambuf_iterator<char>());
-  if (file.bad()) Fail("check", "cannot read " + iPath);
-  if (bytes.size() > 0xFFFFFFFFu) Fail("check", iPath + " is too large");
-  const _SEQUENCE_octet stream(static_cast<unsigned int>(bytes.size()), bytes.data());
-
   QIREdsXMLParser parser;
-  const bool validate = !iDTDName.empty();
-  const HRESULT hr =
-      parser.LoadStream(&stream, validate ? 1 : 0, validate ? iDTDName.c_str() : nullptr);
-  if (FAILED(hr))
-    Fail("check", "cannot load " + iPath + (validate ? " as a valid document for " + iDTDName : ""));
-
+  Load("job check", iPath, iDTDName, parser);
   QIRListValQIRUnicodeString ids, types, inputs;
   if (FAILED(parser.GetJobDefinition(ids, types, inputs)))
-    Fail("check", "cannot read the jobs of " + iPath);
+    QiredsFail("job check", iPath + ": cannot read its jobs");
   for (int i = 1; i <= ids.Size() && i <= types.Size(); ++i) {
     const QIRUnicodeString& id = ids[i];
     QIRListValQIRUnicodeString a, b, c;
@@ -82,7 +85,6 @@ void RunCheck(const std::string& iPath, const std::string& iDTDName)
                 id.ConvertToChar(), types[i].ConvertToChar(), in, context, out, deleteErrors,
                 reportRows, hasError ? "yes" : "no");
   }
-  FinishOutput("check");
 }
 
 }  // namespace
@@ -91,22 +93,31 @@ void AddJobCommands(CLI::App& ioApp)
 {
   CLI::App* job = ioApp.add_subcommand("job", "Read job documents");
   job->require_subcommand(1);
+  const std::string loading =
+      " The file must be a well-formed document of at most 256 MiB that refers to no external "
+      "entity; a failure names the file, the line and the column.";
 
-  CLI::App* dump = job->add_subcommand("dump", "Load a job document file and print it");
+  CLI::App* dump = job->add_subcommand("dump", "Load a job document file and print it." + loading);
   auto dumpPath = std::make_shared<std::string>();
   dump->add_option("FILE", *dumpPath, "Job document")->required();
   dump->callback([dumpPath] { RunDump(*dumpPath); });
 
   CLI::App* check = job->add_subcommand(
       "check",
-      "Load a job document as a stream and list its jobs: identifier, type, then the counts of "
+      "Load a job document as dump does and list its jobs: identifier, type, then the counts of "
       "inputs, context inputs, outputs, delete-error references and report rows, and whether it "
-      "has an error (tab-separated, one job a line)");
+      "has an error (tab-separated, one job a line)." + loading);
   auto checkPath = std::make_shared<std::string>();
   auto dtdName = std::make_shared<std::string>();
   check->add_option("FILE", *checkPath, "Job document")->required();
-  check->add_option("--dtd", *dtdName,
-                    "Validate against this document type definition, found along "
-                    "QIRDictionaryPath");
-  check->callback([checkPath, dtdName] { RunCheck(*checkPath, *dtdName); });
+  CLI::Option* dtd = check->add_option(
+      "--dtd", *dtdName,
+      "The document must be valid against this document type definition file, looked for in "
+      "the directories of QIRDictionaryPath (':'-separated), whatever its own DOCTYPE says");
+  dtd->check(CLI::Validator(
+      [](std::string& iName) { return iName.empty() ? std::string("empty name") : std::string(); },
+      "NAME"));
+  check->callback([checkPath, dtdName, dtd] {
+    RunCheck(*checkPath, dtd->count() > 0 ? dtdName.get() : nullptr);
+  });
 }

@@ -1,8 +1,12 @@
 #ifndef QiredsCommands_H
 #define QiredsCommands_H
-// Each group of subcommands registers itself on the tool's application.
+// Each group of subcommands registers itself on the tool's application; the helpers below are
+// what they share, so that every failure reads and exits the same way.
 
 #include <CLI/CLI.hpp>
+
+#include <cstddef>
+#include <string>
 
 // sql, dump
 void AddSchemaCommands(CLI::App& ioApp);
@@ -16,5 +20,25 @@ void AddEngineeringCommands(CLI::App& ioApp);
 void AddSchemaSyncCommands(CLI::App& ioApp);
 // The statements of `sql --sqlite`; false when the tool was built without that support.
 bool PrintSqliteStatements();
+
+// Exit codes of the tool.
+const int kQiredsFailed = 1;
+const int kQiredsUsage = 2;
+
+// iText safe to show on a terminal: control characters and bytes that are not UTF-8 become
+// \xNN escapes, and only the first iMaxChars characters are kept, "..." marking the cut.
+std::string QiredsEscape(const std::string& iText, std::size_t iMaxChars = 80);
+
+// Prints "qireds COMMAND: REASON" as one line on standard error, the reason escaped, and ends
+// the subcommand with iCode.
+[[noreturn]] void QiredsFail(const std::string& iCommand, const std::string& iReason,
+                             int iCode = kQiredsFailed);
+
+// The largest input file a subcommand reads.
+const std::size_t kQiredsMaxInputBytes = std::size_t(256) << 20;
+
+// The whole of iPath, a regular file of at most kQiredsMaxInputBytes bytes; otherwise the
+// subcommand fails with the file's name and the system's reason.
+std::string QiredsReadFile(const std::string& iCommand, const std::string& iPath);
 
 #endif

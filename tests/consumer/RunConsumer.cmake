@@ -41,8 +41,16 @@ if(EXISTS ${headers}/QIRFaultInjection.h)
   message(FATAL_ERROR "the test-only QIRFaultInjection.h was installed")
 endif()
 if(TOOLS)
-  expect_files(${prefix} bin/qireds)
+  expect_files(${prefix} bin/qireds share/QIREdsUtil/Dictionary00.dtd)
   run(${prefix}/bin/qireds --version)
+  # A first dictionary needs no input, is valid against the installed definition, and a run
+  # that reuses it keeps every UUID.
+  set(first ${STAGE_DIR}/first.xml)
+  set(again ${STAGE_DIR}/again.xml)
+  run(${prefix}/bin/qireds dictionary --fresh -o ${first})
+  run(xmllint --noout --dtdvalid ${prefix}/share/QIREdsUtil/Dictionary00.dtd ${first})
+  run(${prefix}/bin/qireds dictionary --reuse ${first} -o ${again})
+  run(${CMAKE_COMMAND} -E compare_files ${first} ${again})
 endif()
 
 # The CMake package, found only in the moved prefix.

@@ -51,19 +51,21 @@ void AppendRows(const Row* iRows, int iCount, First Row::*iFirst, Second Row::*i
 }
 
 // A line "... INTERFACENAME = { xxx<36-character UUID>yy" of an existing dictionary gives
-// its UUID in the four-group form of the schema; any other line gives an empty string.
-QIRUnicodeString UuidOfDictionaryLine(QIRUnicodeString iLine)
+// its UUID in the four-group form of the schema. False for any other line and for one too
+// short to hold any text; a blank text or a lone dash still takes its place in the pool, as
+// an empty UUID, so that the UUIDs after it keep theirs.
+bool UuidOfDictionaryLine(QIRUnicodeString iLine, QIRUnicodeString& oUuid)
 {
   const int length = iLine.GetLengthInChar();
   if (length > 0) iLine.Remove(length - 1, 1);  // the line end
   const int marker = iLine.SearchSubString("INTERFACENAME = { ");
   const int n = iLine.GetLengthInChar();
   const int first = marker + 21;  // the three characters after the marker are not the UUID's
-  if (marker < 0 || n < 4 || n - 2 <= first) return QIRUnicodeString();
-  QIRUnicodeString uuid = Stripped(iLine.SubString(first, n - 2 - first));
-  const int dash = uuid.SearchSubString("-", 0, QIRUnicodeString::QIRSearchBackward);
-  if (dash >= 0) uuid = uuid.SubString(0, dash) + uuid.SubString(dash + 1, 12);
-  return uuid;
+  if (marker < 0 || n < 4 || n - 2 <= first) return false;
+  oUuid = Stripped(iLine.SubString(first, n - 2 - first));
+  const int dash = oUuid.SearchSubString("-", 0, QIRUnicodeString::QIRSearchBackward);
+  if (dash >= 0) oUuid = oUuid.SubString(0, dash) + oUuid.SubString(dash + 1, 12);
+  return true;
 }
 
 // ioFile is cleared before it is closed, so that after an error the caller closes only a
@@ -78,8 +80,8 @@ void ReadUuidPool(const QIRUnicodeString& iPath, QIRListValQIRUnicodeString& oPo
   char line[1024];
   while (QIRFEof(ioFile) == 1 && QIRFGets(ioFile, line, sizeof line) == 0) {
     line[sizeof line - 1] = '\0';
-    const QIRUnicodeString uuid = UuidOfDictionaryLine(line);
-    if (!uuid.IsNull()) oPool.Append(uuid);
+    QIRUnicodeString uuid;
+    if (UuidOfDictionaryLine(line, uuid)) oPool.Append(uuid);
   }
   QIRFileHandle file = ioFile;
   ioFile = nullptr;
