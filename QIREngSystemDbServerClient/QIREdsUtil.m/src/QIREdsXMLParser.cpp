@@ -3,9 +3,20 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <unordered_map>
 
 #include "QIRError.h"
 #include "QIRFileServices.h"
+
+// Trusted only while the document is the one indexed and its modification count is the one
+// our own writes left.
+struct QIREdsXMLParser::JobIndex {
+  std::unordered_map<std::string, QIRIDOMElement_var> JobsById;
+  QIRIDOMDocument_var Document;
+  unsigned long ModificationCount = 0;
+  bool Valid = false;
+};
 
 struct QIREdsXMLParser::Attribute {
   const char* Name;
@@ -33,6 +44,42 @@ const PartNames kDeleteErrPart = {
 const QIRUnicodeString* UnlessEmpty(const QIRUnicodeString& iValue)
 {
   return iValue.IsNull() ? nullptr : &iValue;
+}
+
+// Whether a loader reads the value back as it is: only characters XML 1.0 carries, and no
+// longer than one attribute may be.
+bool CanCarry(const QIRUnicodeString& iValue)
+{
+  const int size = iValue.GetLengthInByte();
+  if (size > QIREdsXMLParser::kLargestValue) return false;
+  // The string holds valid UTF-8: each sequence is decoded on trust.
+  const unsigned char* text = reinterpret_cast<const unsigned char*>(iValue.ConvertToChar());
+  for (int at = 0; at < size;) {
+    const unsigned char lead = text[at];
+    if (lead >= 0x20 && lead < 0x80) {
+      ++at;
+      continue;
+    }
+    if (lead < 0x20) {
+      if (lead != '\t' && lead != '\n' && lead != '\r') return false;
+      ++at;
+      continue;
+    }
+    const int length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    if (length == 3 && at + 2 < size) {
+      // U+FFFE and U+FFFF (EF BF BE, EF BF BF); surrogates never reach a valid string.
+      if (lead == 0xEF && text[at + 1] == 0xBF && text[at + 2] >= 0xBE) return false;
+    }
+    at += length;
+  }
+  return true;
+}
+
+bool CanCarryAll(const QIRUnicodeString* const* iValues, int iCount)
+{
+  for (int i = 0; i < iCount; ++i)
+    if (iValues[i] && !CanCarry(*iValues[i])) return false;
+  return true;
 }
 
 std::string KeyOf(const QIRUnicodeString& iText)
@@ -125,36 +172,44 @@ int SmallestSize(const QIRListValQIRUnicodeString& iA, const QIRListValQIRUnicod
 }
 }  // namespace
 
-QIREdsXMLParser::QIREdsXMLParser() = default;
+QIREdsXMLParser::QIREdsXMLParser() : _jobIndex(new JobIndex) {}
 
 QIREdsXMLParser::~QIREdsXMLParser() = default;
 
 bool QIREdsXMLParser::JobIndexIsCurrent(const QIRIDOMDocument_var& iDocument) const
 {
-  return _jobIndexValid && _indexedDocument.get() == iDocument.get() &&
-         iDocument->GetModificationCount() == _indexedModificationCount;
+  return _jobIndex->Valid && _jobIndex->Document.get() == iDocument.get() &&
+         iDocument->GetModificationCount() == _jobIndex->ModificationCount;
 }
 
 void QIREdsXMLParser::KeepJobIndexAfterOwnWrite(const QIRIDOMDocument_var& iDocument) const
 {
-  if (_jobIndexValid && _indexedDocument.get() == iDocument.get())
-    _indexedModificationCount = iDocument->GetModificationCount();
+  if (_jobIndex->Valid && _jobIndex->Document.get() == iDocument.get())
+    _jobIndex->ModificationCount = iDocument->GetModificationCount();
+}
+
+void QIREdsXMLParser::ForgetJobIndex()
+{
+  _jobIndex->JobsById.clear();
+  _jobIndex->Document = NULL_var;
+  _jobIndex->Valid = false;
 }
 
 HRESULT QIREdsXMLParser::RebuildJobIndex(const QIRIDOMDocument_var& iDocument,
                                          const QIRUnicodeString& iJobId,
                                          QIRIDOMElement_var& oJob) const
 {
-  _jobsById.clear();
-  _jobIndexValid = false;
-  _indexedDocument = iDocument;
+  JobIndex& index = *_jobIndex;
+  index.JobsById.clear();
+  index.Valid = false;
+  index.Document = iDocument;
   QIRIDOMNodeList_var jobs;
   HRESULT hr = iDocument->GetElementsByTagName(kJob.Tag, jobs);
   if (FAILED(hr) || jobs == NULL_var) return hr;
   unsigned int length = 0;
   hr = jobs->GetLength(length);
   if (FAILED(hr)) return hr;
-  _jobsById.reserve(length);
+  index.JobsById.reserve(length);
   // The whole list is read to fill the index; the answer is the one a scan stopping at the
   // first match would give.
   bool complete = true;
@@ -166,13 +221,13 @@ HRESULT QIREdsXMLParser::RebuildJobIndex(const QIRIDOMDocument_var& iDocument,
     if (FAILED(hr) || job == NULL_var) complete = false;
     if (job == NULL_var) continue;
     if (found == NULL_var && id == iJobId) found = job;
-    if (SUCCEEDED(hr)) _jobsById.emplace(KeyOf(id), job);  // never replaces: first one wins
+    if (SUCCEEDED(hr)) index.JobsById.emplace(KeyOf(id), job);  // never replaces: first one wins
   }
   if (complete) {
-    _jobIndexValid = true;
-    _indexedModificationCount = iDocument->GetModificationCount();
+    index.Valid = true;
+    index.ModificationCount = iDocument->GetModificationCount();
   } else {
-    _jobsById.clear();
+    index.JobsById.clear();
   }
   if (found == NULL_var) return hr;
   oJob = found;
@@ -183,8 +238,8 @@ HRESULT QIREdsXMLParser::FindJob(const QIRIDOMDocument_var& iDocument,
                                  const QIRUnicodeString& iJobId, QIRIDOMElement_var& oJob) const
 {
   if (!JobIndexIsCurrent(iDocument)) return RebuildJobIndex(iDocument, iJobId, oJob);
-  const auto entry = _jobsById.find(KeyOf(iJobId));
-  if (entry != _jobsById.end()) oJob = entry->second;
+  const auto entry = _jobIndex->JobsById.find(KeyOf(iJobId));
+  if (entry != _jobIndex->JobsById.end()) oJob = entry->second;
   return S_OK;
 }
 
@@ -279,6 +334,8 @@ HRESULT QIREdsXMLParser::AppendJobDefinition(const QIRUnicodeString& iJobId,
   QIRIDOMDocument_var document = GetDocument();
   QIRIDOMNode_var root = GetRoot();
   if (document == NULL_var || root == NULL_var) return hr;
+  const QIRUnicodeString* const values[] = {&iJobId, &iJobType, &iJobInput};
+  if (!CanCarryAll(values, 3)) return E_INVALIDARG;
   try {
     const bool indexCurrent = JobIndexIsCurrent(document);
     QIRIDOMElement_var job;
@@ -293,10 +350,10 @@ HRESULT QIREdsXMLParser::AppendJobDefinition(const QIRUnicodeString& iJobId,
     // A whole job appended under the document element comes last in document order, so the
     // index takes it without a rebuild (unless its identifier is already taken).
     if (indexCurrent && complete && SUCCEEDED(hr) && RootIsDocumentElement(document, root)) {
-      _jobsById.emplace(KeyOf(iJobId), job);
+      _jobIndex->JobsById.emplace(KeyOf(iJobId), job);
       KeepJobIndexAfterOwnWrite(document);
     } else {
-      _jobIndexValid = false;
+      _jobIndex->Valid = false;
     }
   } catch (QIRError& error) {
     error.Flush();
@@ -313,6 +370,8 @@ HRESULT QIREdsXMLParser::InsertJobPart(const QIRUnicodeString& iJobId, const cha
   HRESULT hr = E_FAIL;
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
+  for (int i = 0; i < iAttributeCount; ++i)
+    if (iAttributes[i].Value && !CanCarry(*iAttributes[i].Value)) return E_INVALIDARG;
   try {
     QIRIDOMElement_var job;
     hr = FindJob(document, iJobId, job);
@@ -412,6 +471,8 @@ HRESULT QIREdsXMLParser::InsertJobReportOutput(const QIRUnicodeString& iJobId,
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
   try {
+    for (int i = 1; i <= iRows.Size(); ++i)
+      if (!CanCarry(iRows[i])) return E_INVALIDARG;
     QIRIDOMElement_var job;
     hr = FindJob(document, iJobId, job);
     if (FAILED(hr) || job == NULL_var) return hr;

@@ -1,0 +1,106 @@
+#ifndef QIRXMLTree_H
+#define QIRXMLTree_H
+// The in-memory document behind the DOM handles: nodes and strings bump-allocated in blocks
+// owned by the tree, names interned, all freed at once with the tree. libxml2 only reads the
+// text; what it keeps afterwards is the document type definition, in a document of its own.
+
+#include <libxml/tree.h>
+
+#include <cstddef>
+#include <string>
+#include <unordered_set>
+#include <string_view>
+#include <vector>
+
+namespace QIRXMLInternal {
+
+enum class NodeKind : unsigned char {
+  Element,
+  Text,
+  CData,
+  EntityRef,
+  Instruction,
+  Comment,
+  Document,
+  DocumentType
+};
+
+struct Attribute {
+  const char* Name;   // interned, qualified as written
+  const char* Value;  // what readers get
+  // Null unless the value holds entity references, which are written back as they came.
+  const char* Written;
+  Attribute* Next;
+  bool IsNamespace;  // xmlns or xmlns:p: written with the element, never read as an attribute
+};
+
+struct Node {
+  NodeKind Kind;
+  bool InNamespace;  // an element bound to a namespace, to which no declared default applies
+  Node* Parent;
+  Node* First;
+  Node* Last;
+  Node* Next;
+  const char* Name;   // elements (qualified), instructions, entity references, document type
+  const char* Value;  // text, sections, comments, instruction data (null: none)
+  Attribute* Attributes;
+};
+
+class Tree {
+ public:
+  Tree();
+  ~Tree();
+  Tree(const Tree&) = delete;
+  Tree& operator=(const Tree&) = delete;
+
+  Node* DocumentNode() { return &_document; }
+  // A node of this tree, not yet linked anywhere.
+  Node* NewNode(NodeKind iKind, const char* iName, std::size_t iNameSize);
+  const char* Intern(const char* iText, std::size_t iSize);
+  const char* Copy(const char* iText, std::size_t iSize);
+  // Links iChild (unlinked) as the last child of iParent.
+  static void Append(Node* iParent, Node* iChild);
+  static void Unlink(Node* iChild);
+  static Attribute* FindAttribute(const Node* iElement, const char* iName);
+  // Adds or replaces; the namespace flag is kept by a replaced attribute.
+  void SetAttribute(Node* iElement, const char* iName, std::size_t iNameSize, const char* iValue,
+                    std::size_t iValueSize, bool iIsNamespace = false);
+  // The document element, or null.
+  Node* DocumentElement();
+
+  // Declarations of the document type (internal and external subsets), or null: freed with
+  // the tree.
+  void SetDeclarations(xmlDocPtr iHolder);
+  xmlDocPtr Declarations() const { return _declarations; }
+
+  std::string Version = "1.0";
+  int Standalone = -1;  // -1 not declared, 0 no, 1 yes
+
+ private:
+  void* Allocate(std::size_t iSize);
+
+  Node _document;
+  std::vector<char*> _blocks;
+  char* _free = nullptr;
+  std::size_t _left = 0;
+  std::unordered_set<std::string_view> _names;
+  xmlDocPtr _declarations = nullptr;
+};
+
+// The document's text as UTF-8, in the layout libxml2's indented output has, the encoding
+// name iEncoding in the declaration. Appended to oText.
+void WriteTree(Tree& iTree, const char* iEncoding, std::string& oText);
+
+// True when every character of the UTF-8 text is one XML 1.0 can carry.
+bool IsXmlText(const char* iText, std::size_t iSize);
+
+// A copy of the tree as a libxml2 document (for encodings other than UTF-8); null on failure.
+xmlDocPtr ToLibxml(Tree& iTree);
+
+// Copies what libxml2's tree parser made into iTree; the declarations move over with
+// iDocument, whose other nodes are freed. iDocument is consumed in every case.
+bool FromLibxml(xmlDocPtr iDocument, Tree& iTree);
+
+}  // namespace QIRXMLInternal
+
+#endif
