@@ -188,19 +188,22 @@ HRESULT QIREdsDomParser::LoadStream(const _SEQUENCE_octet* iStream, unsigned cha
     const char* bytes = reinterpret_cast<const char*>(iStream->data());
     // No XML text holds U+0000; refusing it here spares the parser a truncated reading.
     if (std::memchr(bytes, '\0', iStream->length())) return E_FAIL;
-    QIRUnicodeString text;
-    if (FAILED(text.BuildFromUTF8(bytes, iStream->length()))) return E_FAIL;
-
     QIRIXMLSAXFactory_var factory;
-    if (FAILED(CreateQIRIXMLSAXFactory(factory, CLSID_QIRXMLSAXFactory)) ||
-        factory == NULL_var) {
-      QIRSysLogAbend("***ERROR*** SAX factory cannot be created !!!!");
-      return E_FAIL;
-    }
     QIRISAXInputSource_var source;
-    if (FAILED(factory->CreateInputSourceFromBuffer(text, "Buffer", source)) ||
-        source == NULL_var)
-      return E_FAIL;
+    {
+      // The checked text lives only until the source holds its own copy: one less copy of
+      // the document stays alive during the parse.
+      QIRUnicodeString text;
+      if (FAILED(text.BuildFromUTF8(bytes, iStream->length()))) return E_FAIL;
+      if (FAILED(CreateQIRIXMLSAXFactory(factory, CLSID_QIRXMLSAXFactory)) ||
+          factory == NULL_var) {
+        QIRSysLogAbend("***ERROR*** SAX factory cannot be created !!!!");
+        return E_FAIL;
+      }
+      if (FAILED(factory->CreateInputSourceFromBuffer(text, "Buffer", source)) ||
+          source == NULL_var)
+        return E_FAIL;
+    }
 
     QIRListValQIRUnicodeString names, values;
     InputOptions(iValidate, "false", names, values);

@@ -290,7 +290,7 @@ void FlushText(SaxTarget& ioTarget) {
   // Indentation repeats all through a document: it is kept once.
   const bool blank = pending.size() <= 64 &&
                      pending.find_first_not_of(" \t\r\n") == std::string::npos;
-  text->Value = blank ? tree.Intern(pending.data(), pending.size())
+  text->Value = blank ? tree.Share(pending.data(), pending.size())
                       : tree.Copy(pending.data(), pending.size());
   Tree::Append(ioTarget.Current, text);
   ioTarget.Pending.clear();

@@ -166,6 +166,13 @@ bool IsNameValid(const QIRUnicodeString& iName) {
   return !iName.IsNull() && xmlValidateName(AsXml(iName), 0) == 0;
 }
 
+// A name the tree holds already was checked when it came in.
+bool IsNameValid(const QIRUnicodeString& iName, const Tree& iTree) {
+  return (!iName.IsNull() && iTree.KnownName(iName.ConvertToChar(),
+                                             static_cast<std::size_t>(iName.GetLengthInByte()))) ||
+         IsNameValid(iName);
+}
+
 // A new object of the kind that matches the node, holding one reference for the caller.
 QIRIDOMNode* NewNodeObject(Node* iNode, DomDocument* iOwner) {
   switch (iNode->Kind) {
@@ -367,7 +374,7 @@ HRESULT DomElement::GetTagName(QIRUnicodeString& oName) {
 
 HRESULT DomElement::SetAttribute(const QIRUnicodeString& iName, const QIRUnicodeString& iValue) {
   HRESULT hr = E_FAIL;
-  if (!IsNameValid(iName)) return hr;
+  if (!IsNameValid(iName, _owner->Content())) return hr;
   try {
     if (QIRCallShouldFail("SetAttribute")) return hr;
     // A value no parser would read back is refused rather than written.
@@ -431,7 +438,7 @@ DomDocument::DomDocument(std::unique_ptr<Tree> iTree)
 HRESULT DomDocument::CreateElement(const QIRUnicodeString& iTag, QIRIDOMElement_var& oElement) {
   HRESULT hr = E_FAIL;
   oElement = NULL_var;
-  if (!IsNameValid(iTag)) return hr;
+  if (!IsNameValid(iTag, *_tree)) return hr;
   try {
     if (QIRCallShouldFail("CreateElement")) return hr;
     Node* node = _tree->NewNode(NodeKind::Element, iTag.ConvertToChar(),

@@ -6,6 +6,7 @@
 #include <libxml/xmlsave.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -15,7 +16,7 @@ namespace QIRXMLInternal {
 
 namespace {
 
-const std::size_t kBlockSize = 64 * 1024;
+const std::size_t kBlockSize = Tree::kBlockSize;
 // A string this long gets a block of its own, so that a block is never mostly wasted.
 const std::size_t kLargeSize = kBlockSize / 4;
 
@@ -427,19 +428,51 @@ void* Tree::Allocate(std::size_t iSize) {
 }
 
 Node* Tree::NewNode(NodeKind iKind, const char* iName, std::size_t iNameSize) {
-  Node* node = static_cast<Node*>(Allocate(sizeof(Node)));
-  *node = Node();
+  const bool container = iKind == NodeKind::Element || iKind == NodeKind::Document;
+  Node* node = static_cast<Node*>(Allocate(container ? sizeof(Node) : offsetof(Node, First)));
   node->Kind = iKind;
-  if (iName) node->Name = Intern(iName, iNameSize);
+  node->InNamespace = false;
+  node->Parent = nullptr;
+  node->Next = nullptr;
+  node->Name = iName ? Intern(iName, iNameSize) : nullptr;
+  node->Value = nullptr;
+  if (container) {
+    node->First = nullptr;
+    node->Last = nullptr;
+    node->Attributes = nullptr;
+  }
   return node;
 }
 
-const char* Tree::Intern(const char* iText, std::size_t iSize) {
-  const auto found = _names.find(std::string_view(iText, iSize));
-  if (found != _names.end()) return found->data();
+const char* Tree::KnownName(const char* iText, std::size_t iSize) const {
+  const std::string_view name(iText, iSize);
+  for (const std::string_view& recent : _recent)
+    if (recent == name) return recent.data();
+  const auto found = _names.find(name);
+  return found != _names.end() ? found->data() : nullptr;
+}
+
+const char* Tree::Share(const char* iText, std::size_t iSize) {
+  const auto found = _shared.find(std::string_view(iText, iSize));
+  if (found != _shared.end()) return found->data();
   const char* copy = Copy(iText, iSize);
-  _names.insert(std::string_view(copy, iSize));
+  _shared.insert(std::string_view(copy, iSize));
   return copy;
+}
+
+const char* Tree::Intern(const char* iText, std::size_t iSize) {
+  const char* known = KnownName(iText, iSize);
+  if (!known) {
+    known = Copy(iText, iSize);
+    _names.insert(std::string_view(known, iSize));
+  }
+  bool recent = false;
+  for (const std::string_view& name : _recent) recent = recent || name.data() == known;
+  if (!recent) {
+    _recent[_nextRecent] = std::string_view(known, iSize);
+    _nextRecent = (_nextRecent + 1) % kRecent;
+  }
+  return known;
 }
 
 const char* Tree::Copy(const char* iText, std::size_t iSize) {
@@ -513,6 +546,8 @@ void Tree::SetDeclarations(xmlDocPtr iHolder) {
 }
 
 void WriteTree(Tree& iTree, const char* iEncoding, std::string& oText) {
+  // The text is about as long as the tree is large: most growth is spared.
+  oText.reserve(oText.size() + iTree.Footprint() + iTree.Footprint() / 4);
   oText += "<?xml version=\"";
   oText += iTree.Version;
   oText += "\" encoding=\"";
@@ -587,7 +622,8 @@ xmlDocPtr ToLibxml(Tree& iTree) {
       parent->children = copy;
     parent->last = copy;
     std::vector<Node*> children;
-    for (Node* child = node->First; node->Kind == NodeKind::Element && child; child = child->Next)
+    for (Node* child = node->Kind == NodeKind::Element ? node->First : nullptr; child;
+         child = child->Next)
       children.push_back(child);
     for (auto child = children.rbegin(); child != children.rend(); ++child)
       pending.emplace_back(*child, copy);

@@ -34,16 +34,20 @@ struct Attribute {
   bool IsNamespace;  // xmlns or xmlns:p: written with the element, never read as an attribute
 };
 
+// Only elements and documents have the members from First on: the other kinds are
+// allocated without them, which matters in a document of much indentation.
 struct Node {
   NodeKind Kind;
   bool InNamespace;  // an element bound to a namespace, to which no declared default applies
   Node* Parent;
-  Node* First;
-  Node* Last;
   Node* Next;
   const char* Name;   // elements (qualified), instructions, entity references, document type
   const char* Value;  // text, sections, comments, instruction data (null: none)
+  Node* First;
+  Node* Last;
   Attribute* Attributes;
+
+  bool HasChildren() const { return Kind == NodeKind::Element || Kind == NodeKind::Document; }
 };
 
 class Tree {
@@ -57,6 +61,13 @@ class Tree {
   // A node of this tree, not yet linked anywhere.
   Node* NewNode(NodeKind iKind, const char* iName, std::size_t iNameSize);
   const char* Intern(const char* iText, std::size_t iSize);
+  // One copy of a short text that recurs (indentation), kept apart from the names.
+  const char* Share(const char* iText, std::size_t iSize);
+  // The interned copy of the name, or null when the tree holds no such name yet.
+  const char* KnownName(const char* iText, std::size_t iSize) const;
+  // Bytes taken so far: close to the size of the document's text.
+  std::size_t Footprint() const { return _blocks.size() * kBlockSize; }
+  static const std::size_t kBlockSize = 64 * 1024;
   const char* Copy(const char* iText, std::size_t iSize);
   // Links iChild (unlinked) as the last child of iParent.
   static void Append(Node* iParent, Node* iChild);
@@ -84,6 +95,11 @@ class Tree {
   char* _free = nullptr;
   std::size_t _left = 0;
   std::unordered_set<std::string_view> _names;
+  std::unordered_set<std::string_view> _shared;
+  // The names met last, looked at before the set: a document uses few, over and over.
+  static const int kRecent = 16;
+  std::string_view _recent[kRecent];
+  int _nextRecent = 0;
   xmlDocPtr _declarations = nullptr;
 };
 
