@@ -14,6 +14,7 @@
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -265,7 +266,14 @@ struct SaxTarget {
   NodeKind PendingKind = NodeKind::Text;
   bool HasPending = false;  // an empty section is a node too
   std::string Name;  // reused for qualified names
+  std::string Value;
+  // libxml2 hands names over from its dictionary, one pointer a name: the tree's copy of
+  // each is found again by that pointer.
+  static const std::size_t kNames = 64;
+  const xmlChar* NameKeys[kNames] = {};
+  const char* NameValues[kNames] = {};
 };
+
 
 SaxTarget* TargetOf(void* iContext) {
   xmlParserCtxtPtr context = static_cast<xmlParserCtxtPtr>(iContext);
@@ -312,23 +320,45 @@ const std::string& QualifiedName(SaxTarget& ioTarget, const xmlChar* iPrefix,
   return ioTarget.Name;
 }
 
+// The tree's name for a prefix and local name of libxml2's dictionary.
+const char* TreeName(SaxTarget& ioTarget, const xmlChar* iPrefix, const xmlChar* iLocal) {
+  if (iPrefix) {
+    const std::string& name = QualifiedName(ioTarget, iPrefix, iLocal);
+    return ioTarget.Content->Intern(name.data(), name.size());
+  }
+  const std::size_t slot =
+      (reinterpret_cast<std::uintptr_t>(iLocal) >> 3) % SaxTarget::kNames;
+  if (ioTarget.NameKeys[slot] == iLocal) return ioTarget.NameValues[slot];
+  const char* local = reinterpret_cast<const char*>(iLocal);
+  const char* name = ioTarget.Content->Intern(local, std::strlen(local));
+  ioTarget.NameKeys[slot] = iLocal;
+  ioTarget.NameValues[slot] = name;
+  return name;
+}
+
 // Without entity replacement libxml2 hands "&" over as "&#38;" and entity references as
-// written; the first is undone here, the second is left to the tree builder.
-bool PlainValue(SaxTarget& ioTarget, const char* iBegin, const char* iEnd, std::string& oValue) {
-  oValue.assign(iBegin, static_cast<std::size_t>(iEnd - iBegin));
-  if (ioTarget.Expand || oValue.find('&') == std::string::npos) return true;
-  std::string plain;
-  for (std::size_t at = 0; at < oValue.size(); ++at) {
-    if (oValue[at] != '&') {
-      plain += oValue[at];
-    } else if (oValue.compare(at, 5, "&#38;") == 0) {
+// written; the first is undone here, the second is left to the tree builder. oValue points
+// at the value, in the input or in the target's buffer.
+bool PlainValue(SaxTarget& ioTarget, const char* iBegin, const char* iEnd, const char*& oValue,
+                std::size_t& oSize) {
+  const std::size_t size = static_cast<std::size_t>(iEnd - iBegin);
+  oValue = iBegin;
+  oSize = size;
+  if (ioTarget.Expand || !std::memchr(iBegin, '&', size)) return true;
+  std::string& plain = ioTarget.Value;
+  plain.clear();
+  for (const char* at = iBegin; at < iEnd; ++at) {
+    if (*at != '&') {
+      plain += *at;
+    } else if (iEnd - at >= 5 && std::memcmp(at, "&#38;", 5) == 0) {
       plain += '&';
       at += 4;
     } else {
       return false;
     }
   }
-  oValue.swap(plain);
+  oValue = plain.data();
+  oSize = plain.size();
   return true;
 }
 
@@ -344,31 +374,33 @@ void OnStartElement(void* iContext, const xmlChar* iLocal, const xmlChar* iPrefi
   try {
     FlushText(*target);
     Tree& tree = *target->Content;
-    const std::string& name = QualifiedName(*target, iPrefix, iLocal);
-    Node* element = tree.NewNode(NodeKind::Element, name.data(), name.size());
+    Node* element = tree.NewNode(NodeKind::Element, nullptr, 0);
+    element->Name = TreeName(*target, iPrefix, iLocal);
     element->InNamespace = iUri != nullptr;
+    QIRXMLInternal::Attribute* last = nullptr;
     for (int i = 0; i < iNamespaceCount; ++i) {
       const xmlChar* prefix = iNamespaces[2 * i];
       const char* uri = reinterpret_cast<const char*>(iNamespaces[2 * i + 1]);
       const std::string& declaration =
           QualifiedName(*target, prefix ? reinterpret_cast<const xmlChar*>("xmlns") : nullptr,
                         prefix ? prefix : reinterpret_cast<const xmlChar*>("xmlns"));
-      tree.SetAttribute(element, declaration.data(), declaration.size(), uri ? uri : "",
-                        uri ? std::strlen(uri) : 0, true);
+      last = tree.AddAttribute(element, last,
+                               tree.Intern(declaration.data(), declaration.size()),
+                               uri ? uri : "", uri ? std::strlen(uri) : 0, true);
     }
     // Defaults come last; like libxml2's tree, the element keeps only what was written and
-    // the declarations answer for the rest.
-    std::string value;
+    // the declarations answer for the rest. The parser has refused repeated names.
     for (int i = 0; i < iAttributeCount - iDefaultedCount; ++i) {
       const xmlChar** attribute = iAttributes + 5 * i;
+      const char* value = nullptr;
+      std::size_t size = 0;
       if (!PlainValue(*target, reinterpret_cast<const char*>(attribute[3]),
-                      reinterpret_cast<const char*>(attribute[4]), value)) {
+                      reinterpret_cast<const char*>(attribute[4]), value, size)) {
         Abandon(*target, true);
         return;
       }
-      const std::string& attributeName = QualifiedName(*target, attribute[1], attribute[0]);
-      tree.SetAttribute(element, attributeName.data(), attributeName.size(), value.data(),
-                        value.size());
+      last = tree.AddAttribute(element, last, TreeName(*target, attribute[1], attribute[0]),
+                               value, size, false);
     }
     Tree::Append(target->Current, element);
     target->Current = element;

@@ -166,11 +166,13 @@ bool IsNameValid(const QIRUnicodeString& iName) {
   return !iName.IsNull() && xmlValidateName(AsXml(iName), 0) == 0;
 }
 
-// A name the tree holds already was checked when it came in.
-bool IsNameValid(const QIRUnicodeString& iName, const Tree& iTree) {
-  return (!iName.IsNull() && iTree.KnownName(iName.ConvertToChar(),
-                                             static_cast<std::size_t>(iName.GetLengthInByte()))) ||
-         IsNameValid(iName);
+// The tree's copy of a valid name, made when it is new; null for a name XML refuses. A name
+// the tree holds already was checked when it came in.
+const char* TreeName(const QIRUnicodeString& iName, Tree& iTree) {
+  const char* text = iName.ConvertToChar();
+  const std::size_t size = static_cast<std::size_t>(iName.GetLengthInByte());
+  if (const char* known = iTree.KnownName(text, size)) return known;
+  return IsNameValid(iName) ? iTree.Intern(text, size) : nullptr;
 }
 
 // A new object of the kind that matches the node, holding one reference for the caller.
@@ -240,14 +242,14 @@ HRESULT CollectElements(Node* iRoot, const QIRUnicodeString& iTag, DomDocument* 
     if (QIRCallShouldFail("GetElementsByTagName")) return hr;
     const char* tag = iTag.ConvertToChar();
     const bool any = std::strcmp(tag, "*") == 0;
-    // Names are interned: one comparison of the text finds the pointer to compare with.
-    const char* interned = nullptr;
+    // Every name in the tree is interned: a name it does not know names no element, and
+    // the others compare by address.
+    const char* interned =
+        iOwner->Content().KnownName(tag, static_cast<std::size_t>(iTag.GetLengthInByte()));
     std::vector<Node*> found;
-    Node* node = FirstChildOf(iRoot);
+    Node* node = any || interned ? FirstChildOf(iRoot) : nullptr;
     while (node) {
       if (node->Kind == NodeKind::Element) {
-        if (node->Name != interned && !any && std::strcmp(node->Name, tag) == 0)
-          interned = node->Name;
         if (any || node->Name == interned) found.push_back(node);
         if (node->First) {
           node = node->First;
@@ -374,16 +376,16 @@ HRESULT DomElement::GetTagName(QIRUnicodeString& oName) {
 
 HRESULT DomElement::SetAttribute(const QIRUnicodeString& iName, const QIRUnicodeString& iValue) {
   HRESULT hr = E_FAIL;
-  if (!IsNameValid(iName, _owner->Content())) return hr;
   try {
+    Tree& tree = _owner->Content();
+    const char* name = iName.IsNull() ? nullptr : TreeName(iName, tree);
+    if (!name) return hr;
     if (QIRCallShouldFail("SetAttribute")) return hr;
     // A value no parser would read back is refused rather than written.
     const char* value = iValue.ConvertToChar();
     const std::size_t size = static_cast<std::size_t>(iValue.GetLengthInByte());
     if (!QIRXMLInternal::IsXmlText(value, size)) return hr;
-    _owner->Content().SetAttribute(_node, iName.ConvertToChar(),
-                                   static_cast<std::size_t>(iName.GetLengthInByte()), value,
-                                   size);
+    tree.SetAttribute(_node, name, value, size);
     _owner->Touch();
     hr = S_OK;
   } catch (QIRError& error) {
@@ -438,11 +440,13 @@ DomDocument::DomDocument(std::unique_ptr<Tree> iTree)
 HRESULT DomDocument::CreateElement(const QIRUnicodeString& iTag, QIRIDOMElement_var& oElement) {
   HRESULT hr = E_FAIL;
   oElement = NULL_var;
-  if (!IsNameValid(iTag, *_tree)) return hr;
+  if (iTag.IsNull()) return hr;
   try {
+    const char* name = TreeName(iTag, *_tree);
+    if (!name) return hr;
     if (QIRCallShouldFail("CreateElement")) return hr;
-    Node* node = _tree->NewNode(NodeKind::Element, iTag.ConvertToChar(),
-                                static_cast<std::size_t>(iTag.GetLengthInByte()));
+    Node* node = _tree->NewNode(NodeKind::Element, nullptr, 0);
+    node->Name = name;
     oElement.Attach(new DomElement(node, this));
     hr = S_OK;
   } catch (QIRError& error) {

@@ -291,8 +291,8 @@ void CopyElement(xmlNodePtr iFrom, Node* iTo, Tree& iTree) {
     std::string declaration = "xmlns";
     if (ns->prefix) declaration.append(":").append(AsChar(ns->prefix));
     const char* href = ns->href ? AsChar(ns->href) : "";
-    iTree.SetAttribute(element, declaration.data(), declaration.size(), href, std::strlen(href),
-                       true);
+    iTree.SetAttribute(element, iTree.Intern(declaration.data(), declaration.size()), href,
+                       std::strlen(href), true);
   }
   for (xmlAttrPtr attribute = iFrom->properties; attribute; attribute = attribute->next) {
     std::string attributeName;
@@ -303,8 +303,8 @@ void CopyElement(xmlNodePtr iFrom, Node* iTo, Tree& iTree) {
     for (xmlNodePtr part = attribute->children; part; part = part->next)
       references = references || part->type == XML_ENTITY_REF_NODE;
     const std::string value = AttributeText(attribute, false);
-    iTree.SetAttribute(element, attributeName.data(), attributeName.size(), value.data(),
-                       value.size());
+    iTree.SetAttribute(element, iTree.Intern(attributeName.data(), attributeName.size()),
+                       value.data(), value.size());
     if (references) {
       const std::string written = AttributeText(attribute, true);
       Tree::FindAttribute(element, attributeName.c_str())->Written =
@@ -444,12 +444,31 @@ Node* Tree::NewNode(NodeKind iKind, const char* iName, std::size_t iNameSize) {
   return node;
 }
 
+namespace {
+std::size_t ShortHash(const char* iText, std::size_t iSize) {
+  std::size_t hash = 2166136261u;
+  for (std::size_t i = 0; i < iSize; ++i)
+    hash = (hash ^ static_cast<unsigned char>(iText[i])) * 16777619u;
+  return hash;
+}
+}  // namespace
+
 const char* Tree::KnownName(const char* iText, std::size_t iSize) const {
   const std::string_view name(iText, iSize);
-  for (const std::string_view& recent : _recent)
-    if (recent == name) return recent.data();
+  std::string_view& cached = _cache[ShortHash(iText, iSize) % kCacheSize];
+  if (cached == name) return cached.data();
   const auto found = _names.find(name);
-  return found != _names.end() ? found->data() : nullptr;
+  if (found == _names.end()) return nullptr;
+  cached = *found;
+  return found->data();
+}
+
+const char* Tree::Intern(const char* iText, std::size_t iSize) {
+  const char* known = KnownName(iText, iSize);
+  if (known) return known;
+  known = Copy(iText, iSize);
+  _names.insert(std::string_view(known, iSize));
+  return known;
 }
 
 const char* Tree::Share(const char* iText, std::size_t iSize) {
@@ -458,21 +477,6 @@ const char* Tree::Share(const char* iText, std::size_t iSize) {
   const char* copy = Copy(iText, iSize);
   _shared.insert(std::string_view(copy, iSize));
   return copy;
-}
-
-const char* Tree::Intern(const char* iText, std::size_t iSize) {
-  const char* known = KnownName(iText, iSize);
-  if (!known) {
-    known = Copy(iText, iSize);
-    _names.insert(std::string_view(known, iSize));
-  }
-  bool recent = false;
-  for (const std::string_view& name : _recent) recent = recent || name.data() == known;
-  if (!recent) {
-    _recent[_nextRecent] = std::string_view(known, iSize);
-    _nextRecent = (_nextRecent + 1) % kRecent;
-  }
-  return known;
 }
 
 const char* Tree::Copy(const char* iText, std::size_t iSize) {
@@ -513,25 +517,31 @@ Attribute* Tree::FindAttribute(const Node* iElement, const char* iName) {
   return nullptr;
 }
 
-void Tree::SetAttribute(Node* iElement, const char* iName, std::size_t iNameSize,
-                        const char* iValue, std::size_t iValueSize, bool iIsNamespace) {
-  const char* name = Intern(iName, iNameSize);
-  const char* value = Copy(iValue, iValueSize);
+void Tree::SetAttribute(Node* iElement, const char* iName, const char* iValue,
+                        std::size_t iValueSize, bool iIsNamespace) {
+  const char* name = iName;
   Attribute* last = nullptr;
   for (Attribute* attribute = iElement->Attributes; attribute; attribute = attribute->Next) {
     if (attribute->Name == name && attribute->IsNamespace == iIsNamespace) {
-      attribute->Value = value;
+      attribute->Value = Copy(iValue, iValueSize);
       attribute->Written = nullptr;
       return;
     }
     last = attribute;
   }
+  AddAttribute(iElement, last, name, iValue, iValueSize, iIsNamespace);
+}
+
+Attribute* Tree::AddAttribute(Node* iElement, Attribute* iLast, const char* iName,
+                              const char* iValue, std::size_t iValueSize, bool iIsNamespace) {
+  const char* value = Copy(iValue, iValueSize);
   Attribute* attribute = static_cast<Attribute*>(Allocate(sizeof(Attribute)));
-  *attribute = Attribute{name, value, nullptr, nullptr, iIsNamespace};
-  if (last)
-    last->Next = attribute;
+  *attribute = Attribute{iName, value, nullptr, nullptr, iIsNamespace};
+  if (iLast)
+    iLast->Next = attribute;
   else
     iElement->Attributes = attribute;
+  return attribute;
 }
 
 Node* Tree::DocumentElement() {

@@ -73,9 +73,13 @@ class Tree {
   static void Append(Node* iParent, Node* iChild);
   static void Unlink(Node* iChild);
   static Attribute* FindAttribute(const Node* iElement, const char* iName);
-  // Adds or replaces; the namespace flag is kept by a replaced attribute.
-  void SetAttribute(Node* iElement, const char* iName, std::size_t iNameSize, const char* iValue,
+  // Adds or replaces; iName is interned already.
+  void SetAttribute(Node* iElement, const char* iName, const char* iValue,
                     std::size_t iValueSize, bool iIsNamespace = false);
+  // Adds an attribute known to be new after iLast (null: the first), and returns it; iName
+  // is interned already.
+  Attribute* AddAttribute(Node* iElement, Attribute* iLast, const char* iName,
+                          const char* iValue, std::size_t iValueSize, bool iIsNamespace);
   // The document element, or null.
   Node* DocumentElement();
 
@@ -96,10 +100,9 @@ class Tree {
   std::size_t _left = 0;
   std::unordered_set<std::string_view> _names;
   std::unordered_set<std::string_view> _shared;
-  // The names met last, looked at before the set: a document uses few, over and over.
-  static const int kRecent = 16;
-  std::string_view _recent[kRecent];
-  int _nextRecent = 0;
+  // Names by a short hash, looked at before the set: a document uses few, over and over.
+  static const std::size_t kCacheSize = 256;
+  mutable std::string_view _cache[kCacheSize];
   xmlDocPtr _declarations = nullptr;
 };
 
