@@ -405,6 +405,90 @@ TEST_F(QIRXMLServices, Parse_BadInputsFailQuietly) {
   EXPECT_EQ("", testing::internal::GetCapturedStderr());
 }
 
+TEST_F(QIRXMLServices, RoundTrip_OutsideDocumentsLoadBackAsWritten) {
+  // Documents from elsewhere, each loaded, written, loaded again and written again: the two
+  // texts agree, so nothing written is lost or unreadable on the way back.
+  std::vector<std::string> corpus = {
+      "<a/>",
+      "<?xml version=\"1.0\" standalone=\"yes\"?><!--before--><?first x?><a/><!--after-->",
+      "<a>\n  <b x='1'   y=\"&lt;&amp;&gt;&quot;'\"/>\n text <c/>tail</a>",
+      "<a><![CDATA[x]]>y]]&gt;<![CDATA[]]><![CDATA[a]]]]><![CDATA[>b]]></a>",
+      "<a xmlns='urn:d' xmlns:p='urn:p'><p:b p:c='1' d='2'/><e xmlns=''/><p:q/></a>",
+      "<a b='x&#10;y&#9;z&#13;' c='\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80'>\xC3\xA9&#13;&#x1F600;"
+      "&#xFFFD;&#xE000;&#xD7FF;</a>",
+      "<!DOCTYPE a [<!ELEMENT a (b*)><!ATTLIST a x CDATA 'd' y (p|q) #IMPLIED>"
+      "<!--inside--><?pi inside?><!ELEMENT b EMPTY><!NOTATION n SYSTEM 'n'>]><a><b/></a>",
+      "<!DOCTYPE a SYSTEM 'a.dtd'><a/>",
+      "<!DOCTYPE a PUBLIC '-//X//Y' 'a.dtd'><a/>",
+      "<!DOCTYPE a [<!ENTITY e 'ee'><!ENTITY m '<b>in &e;</b>'>]><a x='1&e;2'>&e;&m;</a>",
+      "<!DOCTYPE a [<!ATTLIST a q CDATA \"&lt;&gt;&quot;'&amp;%\">]><a/>",
+  };
+  // Deeper than the indentation goes (thirty levels), with text at the bottom.
+  std::string deep;
+  for (int level = 0; level < 35; ++level) deep += "<e><!--" + std::to_string(level) + "-->";
+  deep += "x";
+  for (int level = 0; level < 35; ++level) deep += "</e>";
+  corpus.push_back(deep);
+  for (const char* expand : {"false", "true"}) {
+    for (const std::string& text : corpus) {
+      SCOPED_TRACE(std::string(expand) + ": " + text);
+      QIRIDOMDocument_var document;
+      ASSERT_EQ(S_OK, ParseText(text, document, {{"QIRExpandEntityReferences", expand}}));
+      const std::string first = Write(document);
+      ASSERT_EQ(S_OK, ParseText(first, document, {{"QIRExpandEntityReferences", expand}}));
+      EXPECT_EQ(first, Write(document));
+    }
+  }
+}
+
+TEST_F(QIRXMLServices, WriteToString_DeclaredDefaultsEscapedAndRead) {
+  QIRIDOMDocument_var document;
+  ASSERT_EQ(S_OK, ParseText("<!DOCTYPE foo [<!ATTLIST foo bar CDATA \"&lt;&gt;&quot;\" "
+                            "tab CDATA \"&#9;x\">]><foo/>",
+                            document));
+  const std::string expected =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<!DOCTYPE foo [\n"
+      "<!ATTLIST foo bar CDATA \"&#60;>&#34;\">\n"
+      "<!ATTLIST foo tab CDATA \"&#9;x\">\n"
+      "]>\n"
+      "<foo/>\n";
+  EXPECT_EQ(expected, Write(document));
+  ASSERT_EQ(S_OK, ParseText(Write(document), document));
+  QIRIDOMElement_var root;
+  ASSERT_EQ(S_OK, document->GetDocumentElement(root));
+  QIRUnicodeString value;
+  EXPECT_EQ(S_OK, root->GetAttribute("bar", value));
+  EXPECT_STREQ("<>\"", value.ConvertToChar());
+  EXPECT_EQ(S_OK, root->GetAttribute("tab", value));
+  EXPECT_STREQ("\tx", value.ConvertToChar());
+}
+
+TEST_F(QIRXMLServices, SetAttribute_OnlyTextXmlCarries) {
+  QIRIDOMDocument_var document;
+  ASSERT_EQ(S_OK, ParseText("<a v=\"kept\"/>", document));
+  QIRIDOMElement_var root;
+  ASSERT_EQ(S_OK, document->GetDocumentElement(root));
+  const unsigned long changes = document->GetModificationCount();
+  for (const char* refused : {"a\x01" "b", "\x1F", "x\xEF\xBF\xBE", "\xEF\xBF\xBF"}) {
+    SCOPED_TRACE(testing::PrintToString(std::string(refused)));
+    EXPECT_EQ(E_FAIL, root->SetAttribute("v", refused));
+  }
+  EXPECT_EQ(changes, document->GetModificationCount());
+  EXPECT_EQ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a v=\"kept\"/>\n", Write(document));
+  // Blanks of every kind come back as they were, escaped so that no reader folds them.
+  ASSERT_EQ(S_OK, root->SetAttribute("v", "t\tn\nr\r\xEF\xBF\xBD\xF4\x8F\xBF\xBF"));
+  const std::string written = Write(document);
+  EXPECT_EQ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<a v=\"t&#9;n&#10;r&#13;\xEF\xBF\xBD\xF4\x8F\xBF\xBF\"/>\n",
+            written);
+  ASSERT_EQ(S_OK, ParseText(written, document));
+  ASSERT_EQ(S_OK, document->GetDocumentElement(root));
+  QIRUnicodeString value;
+  ASSERT_EQ(S_OK, root->GetAttribute("v", value));
+  EXPECT_STREQ("t\tn\nr\r\xEF\xBF\xBD\xF4\x8F\xBF\xBF", value.ConvertToChar());
+}
+
 TEST_F(QIRXMLServices, FaultPointsAndUnknownClasses_Fail) {
   QIRIDOMDocument_var document, created;
   ASSERT_EQ(S_OK, ParseText("<a><b/></a>", document));

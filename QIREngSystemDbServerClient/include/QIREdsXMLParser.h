@@ -7,8 +7,9 @@
 //
 // Writers take only what a reader loads back: every value must hold characters XML 1.0 can
 // carry (no control character but tab, line feed and carriage return, no U+FFFE or U+FFFF)
-// and at most QIREdsXMLParser::kLargestValue bytes; any other value gives E_INVALIDARG and
-// nothing is written. A generated text is at most 2^31 - 1 bytes (INT_MAX), the most the
+// and at most QIREdsXMLParser::kLargestValue bytes of UTF-8, each "&" counting five (a loader
+// keeps it as a character reference); any other value gives E_INVALIDARG and nothing is
+// written. A generated text is at most 2^31 - 1 bytes (INT_MAX), the most the
 // loaders read; a larger document fails to generate (E_FAIL) rather than be written unreadable.
 
 #include <memory>

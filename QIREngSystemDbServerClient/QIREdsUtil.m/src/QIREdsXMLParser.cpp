@@ -52,11 +52,14 @@ bool CanCarry(const QIRUnicodeString& iValue)
 {
   const int size = iValue.GetLengthInByte();
   if (size > QIREdsXMLParser::kLargestValue) return false;
+  // A loader that keeps references holds each "&" as "&#38;": it counts five.
+  long held = size;
   // The string holds valid UTF-8: each sequence is decoded on trust.
   const unsigned char* text = reinterpret_cast<const unsigned char*>(iValue.ConvertToChar());
   for (int at = 0; at < size;) {
     const unsigned char lead = text[at];
     if (lead >= 0x20 && lead < 0x80) {
+      if (lead == '&' && (held += 4) > QIREdsXMLParser::kLargestValue) return false;
       ++at;
       continue;
     }
@@ -147,6 +150,9 @@ HRESULT ReadEachElement(const QIRIDOMNodeList_var& iList, const char* const* iNa
   HRESULT hr = iCode;
   unsigned int length = 0;
   if (FAILED(iList->GetLength(length))) length = 0;
+  // Each name is made a string once for the whole list.
+  QIRUnicodeString names[3];
+  for (int k = 0; k < iCount && k < 3; ++k) names[k] = iNames[k];
   for (unsigned int i = 0; i < length; ++i) {
     QIRIDOMNode_var node;
     if (FAILED(iList->Item(i, node)) || node == NULL_var) continue;
@@ -154,7 +160,7 @@ HRESULT ReadEachElement(const QIRIDOMNodeList_var& iList, const char* const* iNa
     if (element == NULL_var) continue;
     for (int k = 0; k < iCount; ++k) {
       QIRUnicodeString value;
-      const HRESULT read = element->GetAttribute(iNames[k], value);
+      const HRESULT read = element->GetAttribute(names[k], value);
       const bool counts = k == 0 || iEveryReadCounts;
       if (counts) hr = read;
       if (FAILED(read) && counts) return hr;

@@ -643,6 +643,7 @@ HRESULT ParseBytes(const char* iBytes, std::size_t iSize, bool iUnicodeText, con
   if (hr == S_FALSE)
     hr = ParseToLibxmlTree(iBytes, iSize, iUnicodeText, iName, ioState, iExpand, tree);
   if (FAILED(hr)) return hr;
+  tree->ReferencesKept = !iExpand;
   return QIRXMLInternal::WrapDocument(std::move(tree), oDocument);
 }
 

@@ -81,15 +81,16 @@ void EscapeAttribute(const char* iText, std::string& oText) {
 // while the declarations are written, each such default is replaced by its escaped form.
 class EscapedDefaults {
  public:
-  explicit EscapedDefaults(xmlDtdPtr iSubset) {
+  EscapedDefaults(xmlDtdPtr iSubset, bool iReferencesKept)
+      : _special(iReferencesKept ? "<\"'\t\n\r%" : "<&\"'\t\n\r%") {
     for (xmlNodePtr node = iSubset ? iSubset->children : nullptr; node; node = node->next) {
       if (node->type != XML_ATTRIBUTE_DECL) continue;
       xmlAttributePtr declaration = reinterpret_cast<xmlAttributePtr>(node);
       const char* value = AsChar(declaration->defaultValue);
-      if (!value || !std::strpbrk(value, kSpecial)) continue;
+      if (!value || !std::strpbrk(value, _special)) continue;
       std::string escaped;
       for (const char* c = value; *c; ++c) {
-        if (std::strchr(kSpecial, *c))
+        if (std::strchr(_special, *c))
           escaped += "&#" + std::to_string(static_cast<unsigned char>(*c)) + ";";
         else
           escaped += *c;
@@ -109,7 +110,7 @@ class EscapedDefaults {
   EscapedDefaults& operator=(const EscapedDefaults&) = delete;
 
  private:
-  static constexpr const char* kSpecial = "<&\"'\t\n\r%";
+  const char* _special;
   std::vector<xmlAttributePtr> _declarations;
   std::vector<const xmlChar*> _originals;
   std::vector<std::string> _escaped;
@@ -122,7 +123,7 @@ void WriteDocumentType(Tree& iTree, std::string& oText) {
   xmlOutputBufferPtr out = xmlAllocOutputBuffer(nullptr);
   if (!out) throw std::bad_alloc();
   {
-    const EscapedDefaults escaped(subset);
+    const EscapedDefaults escaped(subset, iTree.ReferencesKept);
     xmlNodeDumpOutput(out, holder, reinterpret_cast<xmlNodePtr>(subset), 0, 1, "UTF-8");
   }
   xmlOutputBufferFlush(out);

@@ -88,6 +88,9 @@ class Tree {
   void SetDeclarations(xmlDocPtr iHolder);
   xmlDocPtr Declarations() const { return _declarations; }
 
+  // Read without replacing entities: declared defaults then hold "&" as markup already
+  // ("&#38;" or a reference), to be written as it is.
+  bool ReferencesKept = false;
   std::string Version = "1.0";
   int Standalone = -1;  // -1 not declared, 0 no, 1 yes
 
