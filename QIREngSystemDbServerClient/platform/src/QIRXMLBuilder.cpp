@@ -560,8 +560,9 @@ bool ParsedToTheEnd(xmlParserCtxtPtr iContext, const ParseState& iState, const c
 // The parse as it always was: libxml2 builds its tree, which is then copied.
 HRESULT ParseToLibxmlTree(const char* iBytes, std::size_t iSize, bool iUnicodeText,
                           const char* iName, ParseState& ioState, bool iExpand,
-                          std::unique_ptr<Tree>& oTree) {
+                          std::string* ioCopied, std::unique_ptr<Tree>& oTree) {
   Context context = NewContext(iBytes, iSize, iUnicodeText, iName, ioState, iExpand);
+  if (ioCopied) std::string().swap(*ioCopied);
   if (!context) return E_FAIL;
   xmlParseDocument(context.get());
   std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> document(context->myDoc, xmlFreeDoc);
@@ -577,8 +578,10 @@ HRESULT ParseToLibxmlTree(const char* iBytes, std::size_t iSize, bool iUnicodeTe
 // The tree built straight from the parser's events. S_FALSE when the document needs
 // libxml2's own tree builder.
 HRESULT ParseToTree(const char* iBytes, std::size_t iSize, bool iUnicodeText, const char* iName,
-                    ParseState& ioState, bool iExpand, std::unique_ptr<Tree>& oTree) {
+                    ParseState& ioState, bool iExpand, std::string* ioCopied,
+                    std::unique_ptr<Tree>& oTree) {
   Context context = NewContext(iBytes, iSize, iUnicodeText, iName, ioState, iExpand);
+  if (ioCopied) std::string().swap(*ioCopied);
   if (!context) return E_FAIL;
   std::unique_ptr<Tree> tree(new Tree);
   SaxTarget target;
@@ -627,21 +630,35 @@ HRESULT ParseToTree(const char* iBytes, std::size_t iSize, bool iUnicodeText, co
   return S_OK;
 }
 
+bool FitsOneParse(std::size_t iSize, const ParseState& iState, const char* iName) {
+  if (iSize > 0 && iSize <= INT_MAX) return true;
+  Report(iState, std::string(iName) + ": no document");
+  return false;
+}
+
 // Parses iSize bytes named iName. Unicode text is read as UTF-8 whatever it declares; a file
 // follows its own declaration. Validation needs libxml2's tree, so does a document with
-// entities; any other goes straight into the tree.
+// entities; any other goes straight into the tree. The bytes of a file (ioFile) are let go
+// once libxml2 holds its copy, and read again in the rare case of a second reading.
 HRESULT ParseBytes(const char* iBytes, std::size_t iSize, bool iUnicodeText, const char* iName,
-                   ParseState& ioState, bool iExpand, QIRIDOMDocument_var& oDocument) {
-  if (iSize == 0 || iSize > INT_MAX) {
-    Report(ioState, std::string(iName) + ": no document");
-    return E_FAIL;
-  }
+                   ParseState& ioState, bool iExpand, std::string* ioFile,
+                   QIRIDOMDocument_var& oDocument) {
+  if (!FitsOneParse(iSize, ioState, iName)) return E_FAIL;
   std::unique_ptr<Tree> tree;
   HRESULT hr = S_FALSE;
   if (!ioState.Validate)
-    hr = ParseToTree(iBytes, iSize, iUnicodeText, iName, ioState, iExpand, tree);
+    hr = ParseToTree(iBytes, iSize, iUnicodeText, iName, ioState, iExpand, ioFile, tree);
+  if (hr == S_FALSE && ioFile && ioFile->empty()) {
+    if (!QIRXMLInternal::ReadWholeFile(iName, *ioFile)) {
+      Report(ioState, std::string(iName) + ": cannot be read");
+      return E_FAIL;
+    }
+    iBytes = ioFile->data();
+    iSize = ioFile->size();
+    if (!FitsOneParse(iSize, ioState, iName)) return E_FAIL;
+  }
   if (hr == S_FALSE)
-    hr = ParseToLibxmlTree(iBytes, iSize, iUnicodeText, iName, ioState, iExpand, tree);
+    hr = ParseToLibxmlTree(iBytes, iSize, iUnicodeText, iName, ioState, iExpand, ioFile, tree);
   if (FAILED(hr)) return hr;
   tree->ReferencesKept = !iExpand;
   return QIRXMLInternal::WrapDocument(std::move(tree), oDocument);
@@ -657,7 +674,7 @@ HRESULT ParseFileBytes(const std::string& iPath, ParseState& ioState, bool iExpa
   }
   const std::size_t slash = iPath.rfind('/');
   if (slash != std::string::npos) ioState.Directory = iPath.substr(0, slash == 0 ? 1 : slash);
-  return ParseBytes(bytes.data(), bytes.size(), false, iPath.c_str(), ioState, iExpand,
+  return ParseBytes(bytes.data(), bytes.size(), false, iPath.c_str(), ioState, iExpand, &bytes,
                     oDocument);
 }
 
@@ -679,7 +696,7 @@ HRESULT ParseSource(bool iIsFile, const QIRUnicodeString& iText, const QIRUnicod
     const ActiveParse active(&state);
     hr = iIsFile ? ParseFileBytes(iText.ConvertToChar(), state, expand, oDocument)
                  : ParseBytes(iText.ConvertToChar(), iText.GetLengthInByte(), true,
-                              iName.ConvertToChar(), state, expand, oDocument);
+                              iName.ConvertToChar(), state, expand, nullptr, oDocument);
   } catch (QIRError& error) {
     error.Flush();
     hr = E_FAIL;

@@ -402,7 +402,7 @@ HRESULT DomElement::GetAttribute(const QIRUnicodeString& iName, QIRUnicodeString
   try {
     if (QIRCallShouldFail("GetAttribute")) return hr;
     const char* name = iName.ConvertToChar();
-    if (const Attribute* attribute = Tree::FindAttribute(_node, name)) {
+    if (const Attribute* attribute = _owner->Content().FindAttribute(_node, name)) {
       oValue = attribute->Value;
       return S_OK;
     }

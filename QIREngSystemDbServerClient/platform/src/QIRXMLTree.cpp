@@ -141,19 +141,19 @@ bool HoldsText(const Node* iElement) {
   return false;
 }
 
-void WriteStartTag(const Node* iElement, std::string& oText) {
+void WriteStartTag(const Tree& iTree, const Node* iElement, std::string& oText) {
   oText += '<';
   oText += iElement->Name;
   // Namespace declarations come first, as libxml2 keeps them apart from the attributes.
   for (int pass = 0; pass < 2; ++pass) {
     for (const Attribute* attribute = iElement->Attributes; attribute;
          attribute = attribute->Next) {
-      if (attribute->IsNamespace != (pass == 0)) continue;
+      if (iTree.IsNamespace(attribute) != (pass == 0)) continue;
       oText += ' ';
       oText += attribute->Name;
       oText += "=\"";
-      if (attribute->Written) {
-        oText += attribute->Written;
+      if (const char* written = iTree.Written(attribute)) {
+        oText += written;
       } else {
         EscapeAttribute(attribute->Value, oText);
       }
@@ -191,7 +191,7 @@ void WriteNode(Tree& iTree, Node* iTop, std::string& oText) {
     switch (node->Kind) {
       case NodeKind::Element:
         if (node != iTop && formatted) Indent(oText, level);
-        WriteStartTag(node, oText);
+        WriteStartTag(iTree, node, oText);
         if (!node->First) {
           oText += "/>";
         } else {
@@ -308,8 +308,8 @@ void CopyElement(xmlNodePtr iFrom, Node* iTo, Tree& iTree) {
                        value.data(), value.size());
     if (references) {
       const std::string written = AttributeText(attribute, true);
-      Tree::FindAttribute(element, attributeName.c_str())->Written =
-          iTree.Copy(written.data(), written.size());
+      iTree.SetWritten(iTree.FindAttribute(element, attributeName.c_str()),
+                       iTree.Copy(written.data(), written.size()));
     }
   }
   CopyChildren(iFrom, element, iTree);
@@ -354,9 +354,10 @@ void CopyChildren(xmlNodePtr iFrom, Node* iTo, Tree& iTree) {
   }
 }
 
-xmlNodePtr NewLibxmlNode(xmlDocPtr iDocument, const Node* iNode) {
+xmlNodePtr NewLibxmlNode(xmlDocPtr iDocument, const Tree& iTree, const Node* iNode) {
   const xmlChar* name = reinterpret_cast<const xmlChar*>(iNode->Name);
-  const xmlChar* value = reinterpret_cast<const xmlChar*>(iNode->Value);
+  const xmlChar* value = iNode->HasChildren() ? nullptr
+                                              : reinterpret_cast<const xmlChar*>(iNode->Value);
   switch (iNode->Kind) {
     case NodeKind::Element: {
       xmlNodePtr element = xmlNewDocNode(iDocument, nullptr, name, nullptr);
@@ -364,7 +365,7 @@ xmlNodePtr NewLibxmlNode(xmlDocPtr iDocument, const Node* iNode) {
       for (const Attribute* attribute = iNode->Attributes; attribute;
            attribute = attribute->Next) {
         const xmlChar* attributeValue = reinterpret_cast<const xmlChar*>(attribute->Value);
-        if (attribute->IsNamespace) {
+        if (iTree.IsNamespace(attribute)) {
           const char* colon = std::strchr(attribute->Name, ':');
           xmlNewNs(element, attributeValue,
                    colon ? reinterpret_cast<const xmlChar*>(colon + 1) : nullptr);
@@ -430,7 +431,7 @@ void* Tree::Allocate(std::size_t iSize) {
 
 Node* Tree::NewNode(NodeKind iKind, const char* iName, std::size_t iNameSize) {
   const bool container = iKind == NodeKind::Element || iKind == NodeKind::Document;
-  Node* node = static_cast<Node*>(Allocate(container ? sizeof(Node) : offsetof(Node, First)));
+  Node* node = static_cast<Node*>(Allocate(container ? sizeof(Node) : offsetof(Node, Last)));
   node->Kind = iKind;
   node->InNamespace = false;
   node->Parent = nullptr;
@@ -512,10 +513,28 @@ void Tree::Unlink(Node* iChild) {
   iChild->Next = nullptr;
 }
 
-Attribute* Tree::FindAttribute(const Node* iElement, const char* iName) {
+Attribute* Tree::FindAttribute(const Node* iElement, const char* iName) const {
   for (Attribute* attribute = iElement->Attributes; attribute; attribute = attribute->Next)
-    if (!attribute->IsNamespace && std::strcmp(attribute->Name, iName) == 0) return attribute;
+    if (std::strcmp(attribute->Name, iName) == 0 && !IsNamespace(attribute)) return attribute;
   return nullptr;
+}
+
+bool Tree::IsNamespace(const Attribute* iAttribute) const {
+  return !_namespaces.empty() && std::strncmp(iAttribute->Name, "xmlns", 5) == 0 &&
+         _namespaces.count(iAttribute) != 0;
+}
+
+const char* Tree::Written(const Attribute* iAttribute) const {
+  if (_written.empty()) return nullptr;
+  const auto found = _written.find(iAttribute);
+  return found == _written.end() ? nullptr : found->second;
+}
+
+void Tree::SetWritten(const Attribute* iAttribute, const char* iWritten) {
+  if (iWritten)
+    _written[iAttribute] = iWritten;
+  else if (!_written.empty())
+    _written.erase(iAttribute);
 }
 
 void Tree::SetAttribute(Node* iElement, const char* iName, const char* iValue,
@@ -523,9 +542,9 @@ void Tree::SetAttribute(Node* iElement, const char* iName, const char* iValue,
   const char* name = iName;
   Attribute* last = nullptr;
   for (Attribute* attribute = iElement->Attributes; attribute; attribute = attribute->Next) {
-    if (attribute->Name == name && attribute->IsNamespace == iIsNamespace) {
+    if (attribute->Name == name && IsNamespace(attribute) == iIsNamespace) {
       attribute->Value = Copy(iValue, iValueSize);
-      attribute->Written = nullptr;
+      SetWritten(attribute, nullptr);
       return;
     }
     last = attribute;
@@ -537,7 +556,8 @@ Attribute* Tree::AddAttribute(Node* iElement, Attribute* iLast, const char* iNam
                               const char* iValue, std::size_t iValueSize, bool iIsNamespace) {
   const char* value = Copy(iValue, iValueSize);
   Attribute* attribute = static_cast<Attribute*>(Allocate(sizeof(Attribute)));
-  *attribute = Attribute{iName, value, nullptr, nullptr, iIsNamespace};
+  *attribute = Attribute{iName, value, nullptr};
+  if (iIsNamespace) _namespaces.insert(attribute);
   if (iLast)
     iLast->Next = attribute;
   else
@@ -618,7 +638,7 @@ xmlDocPtr ToLibxml(Tree& iTree) {
       document->intSubset = subset;
       copy = reinterpret_cast<xmlNodePtr>(subset);
     } else {
-      copy = NewLibxmlNode(document, node);
+      copy = NewLibxmlNode(document, iTree, node);
     }
     if (!copy) {
       xmlFreeDoc(document);

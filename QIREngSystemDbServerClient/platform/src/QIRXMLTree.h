@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <string_view>
 #include <vector>
@@ -25,25 +26,26 @@ enum class NodeKind : unsigned char {
   DocumentType
 };
 
+// Namespace declarations (xmlns, xmlns:p) and values written with entity references are
+// rare: the tree marks them on the side, so that every attribute stays three pointers.
 struct Attribute {
   const char* Name;   // interned, qualified as written
   const char* Value;  // what readers get
-  // Null unless the value holds entity references, which are written back as they came.
-  const char* Written;
   Attribute* Next;
-  bool IsNamespace;  // xmlns or xmlns:p: written with the element, never read as an attribute
 };
 
-// Only elements and documents have the members from First on: the other kinds are
-// allocated without them, which matters in a document of much indentation.
+// Only elements and documents have children and attributes: the other kinds are allocated
+// without the members from Last on, which matters in a document of much indentation.
 struct Node {
   NodeKind Kind;
   bool InNamespace;  // an element bound to a namespace, to which no declared default applies
   Node* Parent;
   Node* Next;
-  const char* Name;   // elements (qualified), instructions, entity references, document type
-  const char* Value;  // text, sections, comments, instruction data (null: none)
-  Node* First;
+  const char* Name;  // elements (qualified), instructions, entity references, document type
+  union {
+    const char* Value;  // the other kinds: text, sections, comments, instruction data, or null
+    Node* First;        // elements and documents
+  };
   Node* Last;
   Attribute* Attributes;
 
@@ -72,7 +74,13 @@ class Tree {
   // Links iChild (unlinked) as the last child of iParent.
   static void Append(Node* iParent, Node* iChild);
   static void Unlink(Node* iChild);
-  static Attribute* FindAttribute(const Node* iElement, const char* iName);
+  // The attribute iName, never a namespace declaration; null when there is none.
+  Attribute* FindAttribute(const Node* iElement, const char* iName) const;
+  // A namespace declaration, written with the element and never read as an attribute.
+  bool IsNamespace(const Attribute* iAttribute) const;
+  // The value as it is written back, with its entity references; null: escaped from Value.
+  const char* Written(const Attribute* iAttribute) const;
+  void SetWritten(const Attribute* iAttribute, const char* iWritten);
   // Adds or replaces; iName is interned already.
   void SetAttribute(Node* iElement, const char* iName, const char* iValue,
                     std::size_t iValueSize, bool iIsNamespace = false);
@@ -103,6 +111,8 @@ class Tree {
   std::size_t _left = 0;
   std::unordered_set<std::string_view> _names;
   std::unordered_set<std::string_view> _shared;
+  std::unordered_set<const Attribute*> _namespaces;
+  std::unordered_map<const Attribute*, const char*> _written;
   // Names by a short hash, looked at before the set: a document uses few, over and over.
   static const std::size_t kCacheSize = 256;
   mutable std::string_view _cache[kCacheSize];
