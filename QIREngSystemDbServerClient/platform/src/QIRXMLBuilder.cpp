@@ -424,27 +424,16 @@ void OnEndElement(void* iContext, const xmlChar* iLocal, const xmlChar* iPrefix,
   }
 }
 
-void OnCharacters(void* iContext, const xmlChar* iText, int iSize) {
+// Text and sections alike: ours into the tree, those of a nested parse to libxml2.
+template <NodeKind Kind, void (*Nested)(void*, const xmlChar*, int)>
+void OnText(void* iContext, const xmlChar* iText, int iSize) {
   SaxTarget* target = TargetOf(iContext);
   if (!target) {
-    xmlSAX2Characters(iContext, iText, iSize);
+    Nested(iContext, iText, iSize);
     return;
   }
   try {
-    AddText(*target, NodeKind::Text, iText, iSize);
-  } catch (...) {
-    Abandon(*target, false);
-  }
-}
-
-void OnCData(void* iContext, const xmlChar* iText, int iSize) {
-  SaxTarget* target = TargetOf(iContext);
-  if (!target) {
-    xmlSAX2CDataBlock(iContext, iText, iSize);
-    return;
-  }
-  try {
-    AddText(*target, NodeKind::CData, iText, iSize);
+    AddText(*target, Kind, iText, iSize);
   } catch (...) {
     Abandon(*target, false);
   }
@@ -592,9 +581,9 @@ HRESULT ParseToTree(const char* iBytes, std::size_t iSize, bool iUnicodeText, co
   xmlSAXHandlerPtr sax = context->sax;
   sax->startElementNs = OnStartElement;
   sax->endElementNs = OnEndElement;
-  sax->characters = OnCharacters;
-  sax->ignorableWhitespace = OnCharacters;
-  sax->cdataBlock = OnCData;
+  sax->characters = OnText<NodeKind::Text, xmlSAX2Characters>;
+  sax->ignorableWhitespace = OnText<NodeKind::Text, xmlSAX2Characters>;
+  sax->cdataBlock = OnText<NodeKind::CData, xmlSAX2CDataBlock>;
   sax->comment = OnComment;
   sax->processingInstruction = OnInstruction;
   sax->internalSubset = OnInternalSubset;

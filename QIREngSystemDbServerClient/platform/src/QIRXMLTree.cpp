@@ -40,7 +40,9 @@ void Indent(std::string& oText, int iLevel) {
   oText.append(static_cast<std::size_t>(2 * std::min(iLevel, 30)), ' ');
 }
 
-void EscapeText(const char* iText, std::string& oText) {
+// Markup escaped as libxml2 escapes it; in an attribute also the quote and the blanks that a
+// reader would fold into spaces.
+void Escape(const char* iText, bool iInAttribute, std::string& oText) {
   const char* run = iText;
   for (const char* c = iText; *c; ++c) {
     const char* entity = nullptr;
@@ -49,28 +51,12 @@ void EscapeText(const char* iText, std::string& oText) {
       case '>': entity = "&gt;"; break;
       case '&': entity = "&amp;"; break;
       case '\r': entity = "&#13;"; break;
+      case '"': entity = iInAttribute ? "&quot;" : nullptr; break;
+      case '\n': entity = iInAttribute ? "&#10;" : nullptr; break;
+      case '\t': entity = iInAttribute ? "&#9;" : nullptr; break;
       default: continue;
     }
-    oText.append(run, static_cast<std::size_t>(c - run)).append(entity);
-    run = c + 1;
-  }
-  oText.append(run);
-}
-
-void EscapeAttribute(const char* iText, std::string& oText) {
-  const char* run = iText;
-  for (const char* c = iText; *c; ++c) {
-    const char* entity = nullptr;
-    switch (*c) {
-      case '<': entity = "&lt;"; break;
-      case '>': entity = "&gt;"; break;
-      case '&': entity = "&amp;"; break;
-      case '"': entity = "&quot;"; break;
-      case '\n': entity = "&#10;"; break;
-      case '\r': entity = "&#13;"; break;
-      case '\t': entity = "&#9;"; break;
-      default: continue;
-    }
+    if (!entity) continue;
     oText.append(run, static_cast<std::size_t>(c - run)).append(entity);
     run = c + 1;
   }
@@ -155,7 +141,7 @@ void WriteStartTag(const Tree& iTree, const Node* iElement, std::string& oText) 
       if (const char* written = iTree.Written(attribute)) {
         oText += written;
       } else {
-        EscapeAttribute(attribute->Value, oText);
+        Escape(attribute->Value, true, oText);
       }
       oText += '"';
     }
@@ -206,7 +192,7 @@ void WriteNode(Tree& iTree, Node* iTop, std::string& oText) {
         }
         break;
       case NodeKind::Text:
-        if (node->Value) EscapeText(node->Value, oText);
+        if (node->Value) Escape(node->Value, false, oText);
         break;
       case NodeKind::CData:
         WriteCData(node->Value ? node->Value : "", oText);
@@ -271,7 +257,7 @@ std::string AttributeText(xmlAttrPtr iAttribute, bool iWritten) {
         text.append(AsChar(part->content));
       }
     } else if (part->content && iWritten) {
-      EscapeAttribute(AsChar(part->content), text);
+      Escape(AsChar(part->content), true, text);
     } else if (part->content) {
       text.append(AsChar(part->content));
     }
