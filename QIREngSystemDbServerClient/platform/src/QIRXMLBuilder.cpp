@@ -379,8 +379,9 @@ void OnStartElement(void* iContext, const xmlChar* iLocal, const xmlChar* iPrefi
     element->InNamespace = iUri != nullptr;
     QIRXMLInternal::Attribute* last = nullptr;
     for (int i = 0; i < iNamespaceCount; ++i) {
-      const xmlChar* prefix = iNamespaces[2 * i];
-      const char* uri = reinterpret_cast<const char*>(iNamespaces[2 * i + 1]);
+      const xmlChar* const* declared = iNamespaces + 2 * static_cast<std::size_t>(i);
+      const xmlChar* prefix = declared[0];
+      const char* uri = reinterpret_cast<const char*>(declared[1]);
       const std::string& declaration =
           QualifiedName(*target, prefix ? reinterpret_cast<const xmlChar*>("xmlns") : nullptr,
                         prefix ? prefix : reinterpret_cast<const xmlChar*>("xmlns"));
@@ -391,7 +392,7 @@ void OnStartElement(void* iContext, const xmlChar* iLocal, const xmlChar* iPrefi
     // Defaults come last; like libxml2's tree, the element keeps only what was written and
     // the declarations answer for the rest. The parser has refused repeated names.
     for (int i = 0; i < iAttributeCount - iDefaultedCount; ++i) {
-      const xmlChar** attribute = iAttributes + 5 * i;
+      const xmlChar** attribute = iAttributes + 5 * static_cast<std::size_t>(i);
       const char* value = nullptr;
       std::size_t size = 0;
       if (!PlainValue(*target, reinterpret_cast<const char*>(attribute[3]),
@@ -560,7 +561,7 @@ HRESULT ParseToLibxmlTree(const char* iBytes, std::size_t iSize, bool iUnicodeTe
   if (!document || !context->wellFormed || !consumed || ioState.Refused ||
       (ioState.Validate && !context->valid))
     return E_FAIL;
-  oTree.reset(new Tree);
+  oTree = std::make_unique<Tree>();
   return QIRXMLInternal::FromLibxml(document.release(), *oTree) ? S_OK : E_FAIL;
 }
 
@@ -572,7 +573,7 @@ HRESULT ParseToTree(const char* iBytes, std::size_t iSize, bool iUnicodeText, co
   Context context = NewContext(iBytes, iSize, iUnicodeText, iName, ioState, iExpand);
   if (ioCopied) std::string().swap(*ioCopied);
   if (!context) return E_FAIL;
-  std::unique_ptr<Tree> tree(new Tree);
+  auto tree = std::make_unique<Tree>();
   SaxTarget target;
   target.Main = context.get();
   target.Content = tree.get();

@@ -548,7 +548,7 @@ HRESULT DomImplementation::CreateDocument(const QIRUnicodeString& /*iNamespace*/
   if (iType != NULL_var && !type) return hr;  // a type already in a document, or not ours
   try {
     if (QIRCallShouldFail("CreateDocument")) return hr;
-    std::unique_ptr<Tree> tree(new Tree);
+    auto tree = std::make_unique<Tree>();
     if (type) {
       // The declarations live in a libxml2 document of their own, which writes them.
       xmlDocPtr holder = xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0"));

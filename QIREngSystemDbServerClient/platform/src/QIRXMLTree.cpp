@@ -37,7 +37,7 @@ std::size_t DecodeOne(const unsigned char* iText, std::size_t iLeft, unsigned lo
 
 // The libxml2 layout: two blanks a level, no deeper than thirty levels.
 void Indent(std::string& oText, int iLevel) {
-  oText.append(static_cast<std::size_t>(2 * std::min(iLevel, 30)), ' ');
+  oText.append(2 * static_cast<std::size_t>(std::min(iLevel, 30)), ' ');
 }
 
 // Markup escaped as libxml2 escapes it; in an attribute also the quote and the blanks that a

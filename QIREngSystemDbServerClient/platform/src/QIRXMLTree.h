@@ -69,7 +69,7 @@ class Tree {
   const char* KnownName(const char* iText, std::size_t iSize) const;
   // Bytes taken so far: close to the size of the document's text.
   std::size_t Footprint() const { return _blocks.size() * kBlockSize; }
-  static const std::size_t kBlockSize = 64 * 1024;
+  static const std::size_t kBlockSize = std::size_t{64} * 1024;
   const char* Copy(const char* iText, std::size_t iSize);
   // Links iChild (unlinked) as the last child of iParent.
   static void Append(Node* iParent, Node* iChild);
