@@ -122,11 +122,12 @@ class QIREdsXMLParser : public QIREdsDomParser {
   void KeepJobIndexAfterOwnWrite(const QIRIDOMDocument_var& iDocument) const;
   // Drops the index and the handles it holds, so that a replaced document goes at once.
   void ForgetJobIndex();
-  HRESULT InsertJobPart(const QIRUnicodeString& iJobId, const char* iTagName,
+  HRESULT InsertJobPart(const QIRUnicodeString& iJobId, const QIRUnicodeString& iTagName,
                         const Attribute* iAttributes, int iAttributeCount);
-  HRESULT ReadJobParts(const QIRUnicodeString& iJobId, const char* iTagName,
-                       const char* const* iAttributeNames, QIRListValQIRUnicodeString* const* oLists,
-                       int iListCount, bool iEveryReadCounts) const;
+  HRESULT ReadJobParts(const QIRUnicodeString& iJobId, const QIRUnicodeString& iTagName,
+                       const QIRUnicodeString* iAttributeNames,
+                       QIRListValQIRUnicodeString* const* oLists, int iListCount,
+                       bool iEveryReadCounts) const;
 
   // Identifier -> first job of that identifier, so that building or reading a document of many
   // jobs stays linear.

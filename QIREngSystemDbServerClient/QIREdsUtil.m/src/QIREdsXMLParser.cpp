@@ -19,16 +19,16 @@ struct QIREdsXMLParser::JobIndex {
 };
 
 struct QIREdsXMLParser::Attribute {
-  const char* Name;
+  const QIRUnicodeString* Name;
   const QIRUnicodeString* Value;  // null: left out of the element
 };
 
 namespace {
 // The job element and the parts with three attributes, each named once so that its writer and
-// its reader agree.
+// its reader agree, and made a string once rather than at every call.
 struct PartNames {
-  const char* Tag;
-  const char* Attributes[3];
+  QIRUnicodeString Tag;
+  QIRUnicodeString Attributes[3];
 };
 const PartNames kJob = {"EDB_Job", {"EDB_Id", "EDB_Type", "EDB_JobInput"}};
 const PartNames kInputPart = {
@@ -39,6 +39,9 @@ const PartNames kOutputPart = {
     "EDB_JobOutData", {"EDB_oAttrName", "EDB_oAttrValue", "EDB_oAttrType"}};
 const PartNames kDeleteErrPart = {
     "EDB_JobDeleteErrOutData", {"EDB_oRefClassName", "EDB_oRefCstName", "EDB_oRefObject"}};
+const PartNames kErrorPart = {
+    "EDB_JobError", {"EDB_JobErrorKey", "EDB_JobErrorFile", "EDB_JobErrorParm"}};
+const PartNames kReportPart = {"EDB_JobReportOutData", {"EDB_JobReportOneRow"}};
 
 // Inputs leave an empty value or type out of the element rather than write it empty.
 const QIRUnicodeString* UnlessEmpty(const QIRUnicodeString& iValue)
@@ -143,16 +146,13 @@ bool RootIsDocumentElement(const QIRIDOMDocument_var& iDocument, const QIRIDOMNo
 // attribute is read only after the one before it, so the lists stay in step. A failed read of
 // the first attribute, or of any when iEveryReadCounts, ends the reading with its code; else
 // the code is that of the last read that counts, iCode when none did.
-HRESULT ReadEachElement(const QIRIDOMNodeList_var& iList, const char* const* iNames,
+HRESULT ReadEachElement(const QIRIDOMNodeList_var& iList, const QIRUnicodeString* iNames,
                         QIRListValQIRUnicodeString* const* oLists, int iCount,
                         bool iEveryReadCounts, HRESULT iCode)
 {
   HRESULT hr = iCode;
   unsigned int length = 0;
   if (FAILED(iList->GetLength(length))) length = 0;
-  // Each name is made a string once for the whole list.
-  QIRUnicodeString names[3];
-  for (int k = 0; k < iCount && k < 3; ++k) names[k] = iNames[k];
   for (unsigned int i = 0; i < length; ++i) {
     QIRIDOMNode_var node;
     if (FAILED(iList->Item(i, node)) || node == NULL_var) continue;
@@ -160,7 +160,7 @@ HRESULT ReadEachElement(const QIRIDOMNodeList_var& iList, const char* const* iNa
     if (element == NULL_var) continue;
     for (int k = 0; k < iCount; ++k) {
       QIRUnicodeString value;
-      const HRESULT read = element->GetAttribute(names[k], value);
+      const HRESULT read = element->GetAttribute(iNames[k], value);
       const bool counts = k == 0 || iEveryReadCounts;
       if (counts) hr = read;
       if (FAILED(read) && counts) return hr;
@@ -370,7 +370,8 @@ HRESULT QIREdsXMLParser::AppendJobDefinition(const QIRUnicodeString& iJobId,
   return hr;
 }
 
-HRESULT QIREdsXMLParser::InsertJobPart(const QIRUnicodeString& iJobId, const char* iTagName,
+HRESULT QIREdsXMLParser::InsertJobPart(const QIRUnicodeString& iJobId,
+                                       const QIRUnicodeString& iTagName,
                                        const Attribute* iAttributes, int iAttributeCount)
 {
   HRESULT hr = E_FAIL;
@@ -388,7 +389,7 @@ HRESULT QIREdsXMLParser::InsertJobPart(const QIRUnicodeString& iJobId, const cha
     if (part == NULL_var) return E_FAIL;
     for (int i = 0; i < iAttributeCount; ++i) {
       if (!iAttributes[i].Value) continue;
-      hr = part->SetAttribute(iAttributes[i].Name, *iAttributes[i].Value);
+      hr = part->SetAttribute(*iAttributes[i].Name, *iAttributes[i].Value);
       if (FAILED(hr)) break;
     }
     hr = job->AppendChild(QIRIDOMNode_var(part.get()));
@@ -408,10 +409,10 @@ HRESULT QIREdsXMLParser::InsertJobInput(const QIRUnicodeString& iJobId,
                                         const QIRUnicodeString& iAttrValue,
                                         const QIRUnicodeString& iAttrType)
 {
-  const char* const* names = kInputPart.Attributes;
-  const Attribute attributes[] = {{names[0], &iAttrName},
-                                  {names[1], UnlessEmpty(iAttrValue)},
-                                  {names[2], UnlessEmpty(iAttrType)}};
+  const QIRUnicodeString* names = kInputPart.Attributes;
+  const Attribute attributes[] = {{&names[0], &iAttrName},
+                                  {&names[1], UnlessEmpty(iAttrValue)},
+                                  {&names[2], UnlessEmpty(iAttrType)}};
   return InsertJobPart(iJobId, kInputPart.Tag, attributes, 3);
 }
 
@@ -420,10 +421,10 @@ HRESULT QIREdsXMLParser::InsertJobContextInput(const QIRUnicodeString& iJobId,
                                                const QIRUnicodeString& iAttrValue,
                                                const QIRUnicodeString& iAttrType)
 {
-  const char* const* names = kContextPart.Attributes;
-  const Attribute attributes[] = {{names[0], &iAttrName},
-                                  {names[1], UnlessEmpty(iAttrValue)},
-                                  {names[2], UnlessEmpty(iAttrType)}};
+  const QIRUnicodeString* names = kContextPart.Attributes;
+  const Attribute attributes[] = {{&names[0], &iAttrName},
+                                  {&names[1], UnlessEmpty(iAttrValue)},
+                                  {&names[2], UnlessEmpty(iAttrType)}};
   return InsertJobPart(iJobId, kContextPart.Tag, attributes, 3);
 }
 
@@ -432,9 +433,9 @@ HRESULT QIREdsXMLParser::InsertJobOutput(const QIRUnicodeString& iJobId,
                                          const QIRUnicodeString& iAttrValue,
                                          const QIRUnicodeString& iAttrType)
 {
-  const char* const* names = kOutputPart.Attributes;
+  const QIRUnicodeString* names = kOutputPart.Attributes;
   const Attribute attributes[] = {
-      {names[0], &iAttrName}, {names[1], &iAttrValue}, {names[2], &iAttrType}};
+      {&names[0], &iAttrName}, {&names[1], &iAttrValue}, {&names[2], &iAttrType}};
   return InsertJobPart(iJobId, kOutputPart.Tag, attributes, 3);
 }
 
@@ -443,9 +444,9 @@ HRESULT QIREdsXMLParser::InsertJobDeleteErrOutput(const QIRUnicodeString& iJobId
                                                   const QIRUnicodeString& iRefCstName,
                                                   const QIRUnicodeString& iRefObject)
 {
-  const char* const* names = kDeleteErrPart.Attributes;
+  const QIRUnicodeString* names = kDeleteErrPart.Attributes;
   const Attribute attributes[] = {
-      {names[0], &iRefClassName}, {names[1], &iRefCstName}, {names[2], &iRefObject}};
+      {&names[0], &iRefClassName}, {&names[1], &iRefCstName}, {&names[2], &iRefObject}};
   return InsertJobPart(iJobId, kDeleteErrPart.Tag, attributes, 3);
 }
 
@@ -463,10 +464,10 @@ HRESULT QIREdsXMLParser::InsertJobErrorMsg(const QIRUnicodeString& iJobId,
   } catch (...) {
     return E_FAIL;
   }
-  const Attribute attributes[] = {{"EDB_JobErrorKey", &iErrorKey},
-                                  {"EDB_JobErrorFile", &iErrorFile},
-                                  {"EDB_JobErrorParm", &parameters}};
-  return InsertJobPart(iJobId, "EDB_JobError", attributes, 3);
+  const QIRUnicodeString* names = kErrorPart.Attributes;
+  const Attribute attributes[] = {
+      {&names[0], &iErrorKey}, {&names[1], &iErrorFile}, {&names[2], &parameters}};
+  return InsertJobPart(iJobId, kErrorPart.Tag, attributes, 3);
 }
 
 HRESULT QIREdsXMLParser::InsertJobReportOutput(const QIRUnicodeString& iJobId,
@@ -484,9 +485,9 @@ HRESULT QIREdsXMLParser::InsertJobReportOutput(const QIRUnicodeString& iJobId,
     if (FAILED(hr) || job == NULL_var) return hr;
     for (int i = 1; i <= iRows.Size() && SUCCEEDED(hr); ++i) {
       QIRIDOMElement_var row;
-      hr = document->CreateElement("EDB_JobReportOutData", row);
+      hr = document->CreateElement(kReportPart.Tag, row);
       if (SUCCEEDED(hr) && row == NULL_var) hr = E_FAIL;
-      if (SUCCEEDED(hr)) hr = row->SetAttribute("EDB_JobReportOneRow", iRows[i]);
+      if (SUCCEEDED(hr)) hr = row->SetAttribute(kReportPart.Attributes[0], iRows[i]);
       if (SUCCEEDED(hr)) hr = job->AppendChild(QIRIDOMNode_var(row.get()));
     }
     KeepJobIndexAfterOwnWrite(document);
@@ -499,8 +500,9 @@ HRESULT QIREdsXMLParser::InsertJobReportOutput(const QIRUnicodeString& iJobId,
   return hr;
 }
 
-HRESULT QIREdsXMLParser::ReadJobParts(const QIRUnicodeString& iJobId, const char* iTagName,
-                                      const char* const* iAttributeNames,
+HRESULT QIREdsXMLParser::ReadJobParts(const QIRUnicodeString& iJobId,
+                                      const QIRUnicodeString& iTagName,
+                                      const QIRUnicodeString* iAttributeNames,
                                       QIRListValQIRUnicodeString* const* oLists, int iListCount,
                                       bool iEveryReadCounts) const
 {
@@ -562,9 +564,8 @@ HRESULT QIREdsXMLParser::GetJobDeleteErrOutput(const QIRUnicodeString& iJobId,
 HRESULT QIREdsXMLParser::GetJobReportOutput(const QIRUnicodeString& iJobId,
                                             QIRListValQIRUnicodeString& oRows) const
 {
-  const char* const names[] = {"EDB_JobReportOneRow"};
   QIRListValQIRUnicodeString* const lists[] = {&oRows};
-  return ReadJobParts(iJobId, "EDB_JobReportOutData", names, lists, 1, true);
+  return ReadJobParts(iJobId, kReportPart.Tag, kReportPart.Attributes, lists, 1, true);
 }
 
 HRESULT QIREdsXMLParser::GetJobDefinition(QIRListValQIRUnicodeString& oIds,
