@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release (the "bench" preset, build-bench/) and runs them.
 #
-#   bench/run-job-bench.sh           full run: JSON results, peak memory of the job workload
-#                                    and of its libxml2 baseline at the largest N, a summary
-#                                    of the ratios and docs/perf-jobs.png
+#   bench/run-job-bench.sh           full run: JSON results, peak memory of each side of the
+#                                    job benchmark (the library and its peers by hand) at
+#                                    N = 10,000 and 100,000, a summary of the ratios and
+#                                    docs/perf-jobs.png
 #   bench/run-job-bench.sh --smoke   every benchmark once at its smallest size (CI); exits
 #                                    non-zero when a benchmark cannot run
 #
@@ -16,7 +17,8 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 readonly BUILD_DIR=build-bench
 readonly BENCH_DIR=$BUILD_DIR/bench
 readonly RESULTS=$BENCH_DIR/results
-readonly PEAK_JOBS=100000
+readonly PEAK_SIZES=(10000 100000)
+readonly SIDES=(workload baseline pugixml tinyxml2)
 readonly REPETITIONS=${QIREDS_BENCH_REPETITIONS:-5}
 
 log() { printf 'bench: %s\n' "$*" >&2; }
@@ -40,7 +42,7 @@ peak_kib() {
 }
 
 # Medians (or the single run) from the JSON results: a Markdown summary on standard output and
-# the plot's data, N against both times, in jobs.dat.
+# the plot's data, N against the time of each side, in jobs.dat.
 summarise() {
   python3 - "$1" <<'PYTHON'
 import json, sys
@@ -62,44 +64,72 @@ def runs(name):
 median = lambda found: found[len(found) // 2]
 best = lambda found: found[0]
 
+# The library first, then its peers by hand; a side's letter is its initial.
+SIDES = ("Workload", "Baseline", "Pugixml", "Tinyxml2")
 jobs = runs("jobs")
 sizes = sorted({int(name.split("/")[2]) for name in jobs})
 def job(side, n, pick=median):
     found = jobs.get(f"JobDocument/{side}/{n}")
     return pick(found) if found else None
+def ratio(top, bottom, n, pick=median, key="cpu_time"):
+    a, b = job(top, n, pick), job(bottom, n, pick)
+    return f"{a[key] / b[key]:.2f}" if a and b else "-"
+ms = lambda run: f"{run['cpu_time']:,.1f}" if run else "-"
 
-print("Medians of the repetitions; W/B best compares the fastest repetition of each side.\n")
-print("| N | B(N) CPU ms | W(N) CPU ms | W/B | W/B best | W/B wall | W write/serialise/parse/read s "
-      "| B write/serialise/parse/read s |")
-print("|---:|---:|---:|---:|---:|---:|---|---|")
-phases = lambda run: " / ".join(f"{run[key]:.3f}" for key in
-                                ("write_s", "serialise_s", "parse_s", "read_s"))
+print("Processor time per pass, ms, median of the repetitions (W library, B libxml2, "
+      "P pugixml, T tinyxml2 by hand); W/P best compares the fastest repetition of each.\n")
+print("| N | text MB | W | B | P | T | W/B | W/P | W/P best | W/P wall | W/T | B/P |")
+print("|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
 with open(f"{results}/jobs.dat", "w") as data:
-    data.write("# N baseline_cpu_ms workload_cpu_ms\n")
+    data.write("# N " + " ".join(f"{side.lower()}_cpu_ms" for side in SIDES) + "\n")
     for n in sizes:
-        b, w = job("Baseline", n), job("Workload", n)
-        if not b or not w:
+        w = job("Workload", n)
+        if not w:
             continue
-        print(f"| {n:,} | {b['cpu_time']:.1f} | {w['cpu_time']:.1f} | "
-              f"{w['cpu_time'] / b['cpu_time']:.2f} | "
-              f"{job('Workload', n, best)['cpu_time'] / job('Baseline', n, best)['cpu_time']:.2f} | "
-              f"{w['real_time'] / b['real_time']:.2f} | "
-              f"{phases(w)} | {phases(b)} |")
-        data.write(f"{n} {b['cpu_time']} {w['cpu_time']}\n")
+        print(f"| {n:,} | {w['bytes'] / 1e6:.1f} | "
+              + " | ".join(ms(job(side, n)) for side in SIDES) + " | "
+              f"{ratio('Workload', 'Baseline', n)} | {ratio('Workload', 'Pugixml', n)} | "
+              f"{ratio('Workload', 'Pugixml', n, best)} | "
+              f"{ratio('Workload', 'Pugixml', n, key='real_time')} | "
+              f"{ratio('Workload', 'Tinyxml2', n)} | {ratio('Baseline', 'Pugixml', n)} |")
+        data.write(f"{n} " + " ".join(str(job(side, n)['cpu_time']) if job(side, n) else "NaN"
+                                      for side in SIDES) + "\n")
+
+print("\nSeconds per pass at the median: write / serialise / parse / read back\n")
+print("| N | " + " | ".join(side[0] for side in SIDES) + " |")
+print("|---:|" + "---|" * len(SIDES))
+phases = lambda run: " / ".join(f"{run[key]:.3f}" for key in
+                                ("write_s", "serialise_s", "parse_s", "read_s")) if run else "-"
+for n in sizes:
+    print(f"| {n:,} | " + " | ".join(phases(job(side, n)) for side in SIDES) + " |")
 
 print()
 for big, small in zip(sizes[1:], sizes):
-    for side in ("Workload", "Baseline"):
+    for side in SIDES:
         if job(side, big) and job(side, small):
             letter = side[0]
             print(f"- {letter}({big:,}) / {letter}({small:,}) = "
                   f"{job(side, big)['cpu_time'] / job(side, small)['cpu_time']:.2f}, best "
                   f"{job(side, big, best)['cpu_time'] / job(side, small, best)['cpu_time']:.2f}")
 
-peak = dict(line.split() for line in open(f"{results}/peak.txt") if len(line.split()) == 2)
-if "workload" in peak and "baseline" in peak:
-    w, b = int(peak["workload"]), int(peak["baseline"])
-    print(f"\nPeak resident memory: W {w / 1024:.0f} MiB, B {b / 1024:.0f} MiB, W/B {w / b:.2f}")
+# "side N KiB" lines, one process per side and size.
+peak = {}
+for line in open(f"{results}/peak.txt"):
+    fields = line.split()
+    if len(fields) == 3 and fields[2].isdigit():
+        peak[(fields[0], int(fields[1]))] = int(fields[2])
+if peak:
+    print("\nPeak resident memory, MiB, each side alone in its own process\n")
+    print("| N | W | B | P | T | W/P | W/B | B/P | W / text |")
+    print("|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+    for n in sorted({n for _, n in peak}):
+        kib = [peak.get((side.lower(), n)) for side in SIDES]
+        mib = " | ".join(f"{k / 1024:,.0f}" if k else "-" for k in kib)
+        over = lambda a, b: f"{a / b:.2f}" if a and b else "-"
+        w = job("Workload", n)
+        text = f"{kib[0] * 1024 / w['bytes']:.1f}" if kib[0] and w else "-"
+        print(f"| {n:,} | {mib} | {over(kib[0], kib[2])} | {over(kib[0], kib[1])} | "
+              f"{over(kib[1], kib[2])} | {text} |")
 
 print("\n| Benchmark | CPU time | Unit |")
 print("|---|---:|---|")
@@ -116,9 +146,14 @@ full() {
     --benchmark_display_aggregates_only=true --benchmark_out_format=json)
   "$BENCH_DIR/JobDocumentBench" "${flags[@]}" --benchmark_out="$RESULTS/jobs.json"
   "$BENCH_DIR/RecordBench" "${flags[@]}" --benchmark_out="$RESULTS/records.json"
-  log "peak memory at N=$PEAK_JOBS"
-  printf 'workload %s\nbaseline %s\n' "$(peak_kib workload "$PEAK_JOBS")" \
-    "$(peak_kib baseline "$PEAK_JOBS")" >"$RESULTS/peak.txt"
+  : >"$RESULTS/peak.txt"
+  local side jobs
+  for jobs in "${PEAK_SIZES[@]}"; do
+    log "peak memory at N=$jobs"
+    for side in "${SIDES[@]}"; do
+      printf '%s %s %s\n' "$side" "$jobs" "$(peak_kib "$side" "$jobs")" >>"$RESULTS/peak.txt"
+    done
+  done
   summarise "$RESULTS" | tee "$RESULTS/summary.md"
   gnuplot -e "data='$RESULTS/jobs.dat'; output='docs/perf-jobs.png'" bench/perf-jobs.gp
   log "plot written to docs/perf-jobs.png"

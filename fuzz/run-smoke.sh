@@ -23,7 +23,8 @@
 set -euo pipefail
 
 readonly SOURCE_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-readonly ALL_TARGETS=(fuzz_job_document fuzz_effectivity fuzz_general_tool fuzz_constraint_clause)
+readonly ALL_TARGETS=(fuzz_job_document fuzz_effectivity fuzz_general_tool fuzz_constraint_clause
+  fuzz_load_agreement)
 readonly SECONDS_PER_TARGET="${FUZZ_SECONDS:-30}"
 readonly RSS_MB="${FUZZ_RSS_MB:-2048}"
 readonly JOBS="${FUZZ_JOBS:-1}"

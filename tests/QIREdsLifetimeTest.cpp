@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 #include "QIREEdsSAXEntityResolver.h"
@@ -138,6 +139,31 @@ TEST(QIREdsLifetime, XMLParser_DocumentsReplaced)
     EXPECT_EQ(Live(), indexed);
   }
   delete truncated;
+  delete stream;
+}
+
+TEST(QIREdsLifetime, XMLParser_ReplacedDocumentGoesAtOnceAfterLookups)
+{
+  const BalancedScope scope;
+  const _SEQUENCE_octet* stream =
+      Stream("<EDB_Jobs><EDB_Job EDB_Id=\"J1\" EDB_Type=\"T\" EDB_JobInput=\"i\"/></EDB_Jobs>");
+  {
+    QIREdsXMLParser parser;
+    ASSERT_EQ(parser.Init("EDB_Jobs", "1"), S_OK);
+    ASSERT_EQ(parser.AppendJobDefinition("J1", "T", "i"), S_OK);
+    const long unindexed = Live();  // the builder, one document and its root
+    const std::string file = kJobsDir + "/valid.xml";
+    const std::function<HRESULT()> replacements[] = {
+        [&] { return parser.Init("EDB_Jobs", "2"); },
+        [&] { return parser.LoadStream(stream, 0, nullptr); },
+        [&] { return parser.LoadFile(file.c_str(), 0); }};
+    for (const auto& replace : replacements) {
+      QIRListValQIRUnicodeString names, values, types;
+      EXPECT_EQ(parser.GetJobInput("J1", names, values, types), S_OK);  // builds the index
+      ASSERT_EQ(replace(), S_OK);
+      EXPECT_EQ(Live(), unindexed) << "the index kept the replaced document";
+    }
+  }
   delete stream;
 }
 

@@ -226,6 +226,51 @@ TEST(QIREdsXMLParser, Failures_CodesAndWhatIsLeft) {
   EXPECT_EQ(ChildTags(JobAt(parser, 0)), "EDB_JobOutData,EDB_JobReportOutData");
 }
 
+TEST(QIREdsXMLParser, Writers_RefuseWhatNoLoaderReadsBack)
+{
+  QIREdsXMLParser parser;
+  ASSERT_EQ(parser.Init("EDB_Jobs", "1"), S_OK);
+  ASSERT_EQ(parser.AppendJobDefinition("J1", "T", "i"), S_OK);
+  const std::string before = Written(parser);
+  const std::string tooLong(QIREdsXMLParser::kLargestValue + 1, 'x');
+  Strings rows, params;
+  for (const char* bad : {"a\x01" "b", "\x0B", "x\xEF\xBF\xBE", "\xEF\xBF\xBF", tooLong.c_str()}) {
+    SCOPED_TRACE(testing::PrintToString(std::string(bad).substr(0, 8)));
+    EXPECT_EQ(parser.AppendJobDefinition("J2", "T", bad), E_INVALIDARG);
+    EXPECT_EQ(parser.InsertJobInput("J1", "N", bad, "String"), E_INVALIDARG);
+    EXPECT_EQ(parser.InsertJobContextInput("J1", bad, "v", ""), E_INVALIDARG);
+    EXPECT_EQ(parser.InsertJobOutput("J1", "N", "v", bad), E_INVALIDARG);
+    EXPECT_EQ(parser.InsertJobDeleteErrOutput("J1", "C", bad, "O"), E_INVALIDARG);
+    rows = Strings();
+    rows.Append("fine");
+    rows.Append(bad);
+    EXPECT_EQ(parser.InsertJobReportOutput("J1", rows), E_INVALIDARG);
+    params = Strings();
+    params.Append(bad);
+    EXPECT_EQ(parser.InsertJobErrorMsg("J1", "K", "F", &params), E_INVALIDARG);
+  }
+  EXPECT_EQ(Written(parser), before) << "a refused value left something behind";
+
+  // The longest value, with characters that are escaped when written, comes back whole; an
+  // "&" counts five.
+  std::string longest(QIREdsXMLParser::kLargestValue - 8, 'v');
+  longest.replace(0, 4, "<&\"\n");
+  longest += "\xC3\xA9\t\r";
+  ASSERT_EQ(longest.size() + 4, static_cast<std::size_t>(QIREdsXMLParser::kLargestValue));
+  EXPECT_EQ(parser.InsertJobInput("J1", "Long", (longest + "&").c_str(), ""), E_INVALIDARG);
+  QIRUnicodeString value;
+  ASSERT_EQ(value.BuildFromUTF8(longest.data(), longest.size()), S_OK);
+  ASSERT_EQ(parser.InsertJobInput("J1", "Long", value, "String"), S_OK);
+  for (int i = 0; i < 8; ++i) ASSERT_EQ(parser.InsertJobOutput("J1", "Short", "s", "String"), S_OK);
+  const _SEQUENCE_octet stream = Octets(Written(parser));
+  QIREdsXMLParser reader;
+  ASSERT_EQ(reader.LoadStream(&stream, 0, nullptr), S_OK);
+  Strings names, values, types;
+  ASSERT_EQ(reader.GetJobInput("J1", names, values, types), S_OK);
+  ASSERT_EQ(values.Size(), 1);
+  EXPECT_TRUE(values[1] == value);
+}
+
 TEST(QIREdsXMLParser, DumpXML_OnlyWithTraceVariable) {
   QIREdsXMLParser parser;
   parser.Init("EDB_Jobs", "1");

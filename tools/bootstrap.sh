@@ -5,13 +5,13 @@
 # Usage: tools/bootstrap.sh [--ci]
 set -eu
 
-# Build and test: compiler and CMake, libxml2 (with xmllint), pugixml, the command-line parser,
+# Build and test: compiler and CMake, libxml2 (with xmllint), the command-line parser,
 # GoogleTest, the database clients with their servers for the schema tests, Graphviz and
 # Python 3 (second readers of our output), pkg-config (the install test).
-BASE="cmake g++ make pkg-config libxml2-dev libxml2-utils libpugixml-dev libcli11-dev
+BASE="cmake g++ make pkg-config libxml2-dev libxml2-utils libcli11-dev
 libgtest-dev libpq-dev libsqlite3-dev sqlite3 postgresql graphviz python3"
-CI="clang libclang-rt-14-dev clang-tidy clang-format cppcheck libbenchmark-dev libtinyxml2-dev
-doxygen"
+CI="clang libclang-rt-14-dev clang-tidy clang-format cppcheck libbenchmark-dev libpugixml-dev
+libtinyxml2-dev doxygen"
 
 packages=$BASE
 case "${1:-}" in

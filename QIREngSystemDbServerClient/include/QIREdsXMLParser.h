@@ -4,9 +4,15 @@
 // results as child elements, all data in attributes. A job is the first "EDB_Job" in document
 // order whose "EDB_Id" equals the identifier; a later job with the same identifier is never
 // found. Writing to an unknown job succeeds and changes nothing.
+//
+// Writers take only what a reader loads back: every value must hold characters XML 1.0 can
+// carry (no control character but tab, line feed and carriage return, no U+FFFE or U+FFFF)
+// and at most QIREdsXMLParser::kLargestValue bytes of UTF-8, each "&" counting five (a loader
+// keeps it as a character reference); any other value gives E_INVALIDARG and nothing is
+// written. A generated text is at most 2^31 - 1 bytes (INT_MAX), the most the
+// loaders read; a larger document fails to generate (E_FAIL) rather than be written unreadable.
 
-#include <string>
-#include <unordered_map>
+#include <memory>
 
 #include "QIRCodes.h"
 #include "QIRLists.h"
@@ -16,6 +22,9 @@
 
 class QIREdsXMLParser : public QIREdsDomParser {
  public:
+  // The longest value, in UTF-8 bytes, that a loader reads back from one attribute.
+  static const int kLargestValue = 10000000;
+
   QIREdsXMLParser();
   ~QIREdsXMLParser() override;
 
@@ -102,26 +111,27 @@ class QIREdsXMLParser : public QIREdsDomParser {
   HRESULT InsertSingleJobOutputFromParser(const QIREdsXMLParser* iSourceParser);
 
  private:
+  friend class QIREdsDomParser;  // tells it when the document is replaced
   struct Attribute;
+  struct JobIndex;
   HRESULT FindJob(const QIRIDOMDocument_var& iDocument, const QIRUnicodeString& iJobId,
                   QIRIDOMElement_var& oJob) const;
   HRESULT RebuildJobIndex(const QIRIDOMDocument_var& iDocument, const QIRUnicodeString& iJobId,
                           QIRIDOMElement_var& oJob) const;
   bool JobIndexIsCurrent(const QIRIDOMDocument_var& iDocument) const;
   void KeepJobIndexAfterOwnWrite(const QIRIDOMDocument_var& iDocument) const;
-  HRESULT InsertJobPart(const QIRUnicodeString& iJobId, const char* iTagName,
+  // Drops the index and the handles it holds, so that a replaced document goes at once.
+  void ForgetJobIndex();
+  HRESULT InsertJobPart(const QIRUnicodeString& iJobId, const QIRUnicodeString& iTagName,
                         const Attribute* iAttributes, int iAttributeCount);
-  HRESULT ReadJobParts(const QIRUnicodeString& iJobId, const char* iTagName,
-                       const char* const* iAttributeNames, QIRListValQIRUnicodeString* const* oLists,
-                       int iListCount, bool iEveryReadCounts) const;
+  HRESULT ReadJobParts(const QIRUnicodeString& iJobId, const QIRUnicodeString& iTagName,
+                       const QIRUnicodeString* iAttributeNames,
+                       QIRListValQIRUnicodeString* const* oLists, int iListCount,
+                       bool iEveryReadCounts) const;
 
   // Identifier -> first job of that identifier, so that building or reading a document of many
-  // jobs stays linear. Trusted only while the document is the one indexed and its
-  // modification count is the one our own writes left.
-  mutable std::unordered_map<std::string, QIRIDOMElement_var> _jobsById;
-  mutable QIRIDOMDocument_var _indexedDocument;
-  mutable unsigned long _indexedModificationCount = 0;
-  mutable bool _jobIndexValid = false;
+  // jobs stays linear.
+  std::unique_ptr<JobIndex> _jobIndex;
 };
 
 #endif

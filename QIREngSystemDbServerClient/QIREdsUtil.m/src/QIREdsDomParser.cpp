@@ -5,6 +5,7 @@
 #include <new>
 
 #include "QIREEdsSAXEntityResolver.h"
+#include "QIREdsXMLParser.h"
 #include "QIRError.h"
 #include "QIRFileServices.h"
 
@@ -103,6 +104,9 @@ HRESULT QIREdsDomParser::Init(const QIRUnicodeString& iRootName, const QIRUnicod
   HRESULT hr = E_FAIL;
   if (iRootName.IsNull()) return E_INVALIDARG;
   if (_spDOMDocumentBuilder == NULL_var) return S_OK;
+  // A job document's index holds handles on the document it was built over: they go before
+  // the document is replaced, or the old one would live on beside the new one.
+  if (auto* jobs = dynamic_cast<QIREdsXMLParser*>(this)) jobs->ForgetJobIndex();
   try {
     QIRIDOMImplementation_var implementation;
     hr = _spDOMDocumentBuilder->GetDOMImplementation(implementation);
@@ -128,6 +132,7 @@ HRESULT QIREdsDomParser::LoadFile(const QIRUnicodeString& iPath, unsigned char i
 {
   HRESULT hr = E_FAIL;
   if (_spDOMDocumentBuilder == NULL_var) return hr;
+  if (auto* jobs = dynamic_cast<QIREdsXMLParser*>(this)) jobs->ForgetJobIndex();
   try {
     QIRListValQIRUnicodeString names, values;
     InputOptions(iValidate, "true", names, values);
@@ -183,19 +188,22 @@ HRESULT QIREdsDomParser::LoadStream(const _SEQUENCE_octet* iStream, unsigned cha
     const char* bytes = reinterpret_cast<const char*>(iStream->data());
     // No XML text holds U+0000; refusing it here spares the parser a truncated reading.
     if (std::memchr(bytes, '\0', iStream->length())) return E_FAIL;
-    QIRUnicodeString text;
-    if (FAILED(text.BuildFromUTF8(bytes, iStream->length()))) return E_FAIL;
-
     QIRIXMLSAXFactory_var factory;
-    if (FAILED(CreateQIRIXMLSAXFactory(factory, CLSID_QIRXMLSAXFactory)) ||
-        factory == NULL_var) {
-      QIRSysLogAbend("***ERROR*** SAX factory cannot be created !!!!");
-      return E_FAIL;
-    }
     QIRISAXInputSource_var source;
-    if (FAILED(factory->CreateInputSourceFromBuffer(text, "Buffer", source)) ||
-        source == NULL_var)
-      return E_FAIL;
+    {
+      // The checked text lives only until the source holds its own copy: one less copy of
+      // the document stays alive during the parse.
+      QIRUnicodeString text;
+      if (FAILED(text.BuildFromUTF8(bytes, iStream->length()))) return E_FAIL;
+      if (FAILED(CreateQIRIXMLSAXFactory(factory, CLSID_QIRXMLSAXFactory)) ||
+          factory == NULL_var) {
+        QIRSysLogAbend("***ERROR*** SAX factory cannot be created !!!!");
+        return E_FAIL;
+      }
+      if (FAILED(factory->CreateInputSourceFromBuffer(text, "Buffer", source)) ||
+          source == NULL_var)
+        return E_FAIL;
+    }
 
     QIRListValQIRUnicodeString names, values;
     InputOptions(iValidate, "false", names, values);
@@ -212,6 +220,7 @@ HRESULT QIREdsDomParser::LoadStream(const _SEQUENCE_octet* iStream, unsigned cha
     }
 
     if (_spDOMDocumentBuilder == NULL_var) return E_FAIL;
+    if (auto* jobs = dynamic_cast<QIREdsXMLParser*>(this)) jobs->ForgetJobIndex();
     hr = _spDOMDocumentBuilder->Parse(source, _spQIRIDOMdocument, names, values, resolver,
                                       QIRISAXErrorHandler_var());
     if (FAILED(hr)) return hr;

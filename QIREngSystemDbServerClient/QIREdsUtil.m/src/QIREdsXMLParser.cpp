@@ -3,21 +3,32 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <unordered_map>
 
 #include "QIRError.h"
 #include "QIRFileServices.h"
 
+// Trusted only while the document is the one indexed and its modification count is the one
+// our own writes left.
+struct QIREdsXMLParser::JobIndex {
+  std::unordered_map<std::string, QIRIDOMElement_var> JobsById;
+  QIRIDOMDocument_var Document;
+  unsigned long ModificationCount = 0;
+  bool Valid = false;
+};
+
 struct QIREdsXMLParser::Attribute {
-  const char* Name;
+  const QIRUnicodeString* Name;
   const QIRUnicodeString* Value;  // null: left out of the element
 };
 
 namespace {
 // The job element and the parts with three attributes, each named once so that its writer and
-// its reader agree.
+// its reader agree, and made a string once rather than at every call.
 struct PartNames {
-  const char* Tag;
-  const char* Attributes[3];
+  QIRUnicodeString Tag;
+  QIRUnicodeString Attributes[3];
 };
 const PartNames kJob = {"EDB_Job", {"EDB_Id", "EDB_Type", "EDB_JobInput"}};
 const PartNames kInputPart = {
@@ -28,11 +39,53 @@ const PartNames kOutputPart = {
     "EDB_JobOutData", {"EDB_oAttrName", "EDB_oAttrValue", "EDB_oAttrType"}};
 const PartNames kDeleteErrPart = {
     "EDB_JobDeleteErrOutData", {"EDB_oRefClassName", "EDB_oRefCstName", "EDB_oRefObject"}};
+const PartNames kErrorPart = {
+    "EDB_JobError", {"EDB_JobErrorKey", "EDB_JobErrorFile", "EDB_JobErrorParm"}};
+const PartNames kReportPart = {"EDB_JobReportOutData", {"EDB_JobReportOneRow"}};
 
 // Inputs leave an empty value or type out of the element rather than write it empty.
 const QIRUnicodeString* UnlessEmpty(const QIRUnicodeString& iValue)
 {
   return iValue.IsNull() ? nullptr : &iValue;
+}
+
+// Whether a loader reads the value back as it is: only characters XML 1.0 carries, and no
+// longer than one attribute may be.
+bool CanCarry(const QIRUnicodeString& iValue)
+{
+  const int size = iValue.GetLengthInByte();
+  if (size > QIREdsXMLParser::kLargestValue) return false;
+  // A loader that keeps references holds each "&" as "&#38;": it counts five.
+  long held = size;
+  // The string holds valid UTF-8: each sequence is decoded on trust.
+  const unsigned char* text = reinterpret_cast<const unsigned char*>(iValue.ConvertToChar());
+  for (int at = 0; at < size;) {
+    const unsigned char lead = text[at];
+    if (lead >= 0x20 && lead < 0x80) {
+      if (lead == '&' && (held += 4) > QIREdsXMLParser::kLargestValue) return false;
+      ++at;
+      continue;
+    }
+    if (lead < 0x20) {
+      if (lead != '\t' && lead != '\n' && lead != '\r') return false;
+      ++at;
+      continue;
+    }
+    const int length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    if (length == 3 && at + 2 < size) {
+      // U+FFFE and U+FFFF (EF BF BE, EF BF BF); surrogates never reach a valid string.
+      if (lead == 0xEF && text[at + 1] == 0xBF && text[at + 2] >= 0xBE) return false;
+    }
+    at += length;
+  }
+  return true;
+}
+
+bool CanCarryAll(const QIRUnicodeString* const* iValues, int iCount)
+{
+  for (int i = 0; i < iCount; ++i)
+    if (iValues[i] && !CanCarry(*iValues[i])) return false;
+  return true;
 }
 
 std::string KeyOf(const QIRUnicodeString& iText)
@@ -93,7 +146,7 @@ bool RootIsDocumentElement(const QIRIDOMDocument_var& iDocument, const QIRIDOMNo
 // attribute is read only after the one before it, so the lists stay in step. A failed read of
 // the first attribute, or of any when iEveryReadCounts, ends the reading with its code; else
 // the code is that of the last read that counts, iCode when none did.
-HRESULT ReadEachElement(const QIRIDOMNodeList_var& iList, const char* const* iNames,
+HRESULT ReadEachElement(const QIRIDOMNodeList_var& iList, const QIRUnicodeString* iNames,
                         QIRListValQIRUnicodeString* const* oLists, int iCount,
                         bool iEveryReadCounts, HRESULT iCode)
 {
@@ -125,36 +178,44 @@ int SmallestSize(const QIRListValQIRUnicodeString& iA, const QIRListValQIRUnicod
 }
 }  // namespace
 
-QIREdsXMLParser::QIREdsXMLParser() = default;
+QIREdsXMLParser::QIREdsXMLParser() : _jobIndex(new JobIndex) {}
 
 QIREdsXMLParser::~QIREdsXMLParser() = default;
 
 bool QIREdsXMLParser::JobIndexIsCurrent(const QIRIDOMDocument_var& iDocument) const
 {
-  return _jobIndexValid && _indexedDocument.get() == iDocument.get() &&
-         iDocument->GetModificationCount() == _indexedModificationCount;
+  return _jobIndex->Valid && _jobIndex->Document.get() == iDocument.get() &&
+         iDocument->GetModificationCount() == _jobIndex->ModificationCount;
 }
 
 void QIREdsXMLParser::KeepJobIndexAfterOwnWrite(const QIRIDOMDocument_var& iDocument) const
 {
-  if (_jobIndexValid && _indexedDocument.get() == iDocument.get())
-    _indexedModificationCount = iDocument->GetModificationCount();
+  if (_jobIndex->Valid && _jobIndex->Document.get() == iDocument.get())
+    _jobIndex->ModificationCount = iDocument->GetModificationCount();
+}
+
+void QIREdsXMLParser::ForgetJobIndex()
+{
+  _jobIndex->JobsById.clear();
+  _jobIndex->Document = NULL_var;
+  _jobIndex->Valid = false;
 }
 
 HRESULT QIREdsXMLParser::RebuildJobIndex(const QIRIDOMDocument_var& iDocument,
                                          const QIRUnicodeString& iJobId,
                                          QIRIDOMElement_var& oJob) const
 {
-  _jobsById.clear();
-  _jobIndexValid = false;
-  _indexedDocument = iDocument;
+  JobIndex& index = *_jobIndex;
+  index.JobsById.clear();
+  index.Valid = false;
+  index.Document = iDocument;
   QIRIDOMNodeList_var jobs;
   HRESULT hr = iDocument->GetElementsByTagName(kJob.Tag, jobs);
   if (FAILED(hr) || jobs == NULL_var) return hr;
   unsigned int length = 0;
   hr = jobs->GetLength(length);
   if (FAILED(hr)) return hr;
-  _jobsById.reserve(length);
+  index.JobsById.reserve(length);
   // The whole list is read to fill the index; the answer is the one a scan stopping at the
   // first match would give.
   bool complete = true;
@@ -166,13 +227,13 @@ HRESULT QIREdsXMLParser::RebuildJobIndex(const QIRIDOMDocument_var& iDocument,
     if (FAILED(hr) || job == NULL_var) complete = false;
     if (job == NULL_var) continue;
     if (found == NULL_var && id == iJobId) found = job;
-    if (SUCCEEDED(hr)) _jobsById.emplace(KeyOf(id), job);  // never replaces: first one wins
+    if (SUCCEEDED(hr)) index.JobsById.emplace(KeyOf(id), job);  // never replaces: first one wins
   }
   if (complete) {
-    _jobIndexValid = true;
-    _indexedModificationCount = iDocument->GetModificationCount();
+    index.Valid = true;
+    index.ModificationCount = iDocument->GetModificationCount();
   } else {
-    _jobsById.clear();
+    index.JobsById.clear();
   }
   if (found == NULL_var) return hr;
   oJob = found;
@@ -183,8 +244,8 @@ HRESULT QIREdsXMLParser::FindJob(const QIRIDOMDocument_var& iDocument,
                                  const QIRUnicodeString& iJobId, QIRIDOMElement_var& oJob) const
 {
   if (!JobIndexIsCurrent(iDocument)) return RebuildJobIndex(iDocument, iJobId, oJob);
-  const auto entry = _jobsById.find(KeyOf(iJobId));
-  if (entry != _jobsById.end()) oJob = entry->second;
+  const auto entry = _jobIndex->JobsById.find(KeyOf(iJobId));
+  if (entry != _jobIndex->JobsById.end()) oJob = entry->second;
   return S_OK;
 }
 
@@ -279,6 +340,8 @@ HRESULT QIREdsXMLParser::AppendJobDefinition(const QIRUnicodeString& iJobId,
   QIRIDOMDocument_var document = GetDocument();
   QIRIDOMNode_var root = GetRoot();
   if (document == NULL_var || root == NULL_var) return hr;
+  const QIRUnicodeString* const values[] = {&iJobId, &iJobType, &iJobInput};
+  if (!CanCarryAll(values, 3)) return E_INVALIDARG;
   try {
     const bool indexCurrent = JobIndexIsCurrent(document);
     QIRIDOMElement_var job;
@@ -293,10 +356,10 @@ HRESULT QIREdsXMLParser::AppendJobDefinition(const QIRUnicodeString& iJobId,
     // A whole job appended under the document element comes last in document order, so the
     // index takes it without a rebuild (unless its identifier is already taken).
     if (indexCurrent && complete && SUCCEEDED(hr) && RootIsDocumentElement(document, root)) {
-      _jobsById.emplace(KeyOf(iJobId), job);
+      _jobIndex->JobsById.emplace(KeyOf(iJobId), job);
       KeepJobIndexAfterOwnWrite(document);
     } else {
-      _jobIndexValid = false;
+      _jobIndex->Valid = false;
     }
   } catch (QIRError& error) {
     error.Flush();
@@ -307,12 +370,15 @@ HRESULT QIREdsXMLParser::AppendJobDefinition(const QIRUnicodeString& iJobId,
   return hr;
 }
 
-HRESULT QIREdsXMLParser::InsertJobPart(const QIRUnicodeString& iJobId, const char* iTagName,
+HRESULT QIREdsXMLParser::InsertJobPart(const QIRUnicodeString& iJobId,
+                                       const QIRUnicodeString& iTagName,
                                        const Attribute* iAttributes, int iAttributeCount)
 {
   HRESULT hr = E_FAIL;
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
+  for (int i = 0; i < iAttributeCount; ++i)
+    if (iAttributes[i].Value && !CanCarry(*iAttributes[i].Value)) return E_INVALIDARG;
   try {
     QIRIDOMElement_var job;
     hr = FindJob(document, iJobId, job);
@@ -323,7 +389,7 @@ HRESULT QIREdsXMLParser::InsertJobPart(const QIRUnicodeString& iJobId, const cha
     if (part == NULL_var) return E_FAIL;
     for (int i = 0; i < iAttributeCount; ++i) {
       if (!iAttributes[i].Value) continue;
-      hr = part->SetAttribute(iAttributes[i].Name, *iAttributes[i].Value);
+      hr = part->SetAttribute(*iAttributes[i].Name, *iAttributes[i].Value);
       if (FAILED(hr)) break;
     }
     hr = job->AppendChild(QIRIDOMNode_var(part.get()));
@@ -343,10 +409,10 @@ HRESULT QIREdsXMLParser::InsertJobInput(const QIRUnicodeString& iJobId,
                                         const QIRUnicodeString& iAttrValue,
                                         const QIRUnicodeString& iAttrType)
 {
-  const char* const* names = kInputPart.Attributes;
-  const Attribute attributes[] = {{names[0], &iAttrName},
-                                  {names[1], UnlessEmpty(iAttrValue)},
-                                  {names[2], UnlessEmpty(iAttrType)}};
+  const QIRUnicodeString* names = kInputPart.Attributes;
+  const Attribute attributes[] = {{&names[0], &iAttrName},
+                                  {&names[1], UnlessEmpty(iAttrValue)},
+                                  {&names[2], UnlessEmpty(iAttrType)}};
   return InsertJobPart(iJobId, kInputPart.Tag, attributes, 3);
 }
 
@@ -355,10 +421,10 @@ HRESULT QIREdsXMLParser::InsertJobContextInput(const QIRUnicodeString& iJobId,
                                                const QIRUnicodeString& iAttrValue,
                                                const QIRUnicodeString& iAttrType)
 {
-  const char* const* names = kContextPart.Attributes;
-  const Attribute attributes[] = {{names[0], &iAttrName},
-                                  {names[1], UnlessEmpty(iAttrValue)},
-                                  {names[2], UnlessEmpty(iAttrType)}};
+  const QIRUnicodeString* names = kContextPart.Attributes;
+  const Attribute attributes[] = {{&names[0], &iAttrName},
+                                  {&names[1], UnlessEmpty(iAttrValue)},
+                                  {&names[2], UnlessEmpty(iAttrType)}};
   return InsertJobPart(iJobId, kContextPart.Tag, attributes, 3);
 }
 
@@ -367,9 +433,9 @@ HRESULT QIREdsXMLParser::InsertJobOutput(const QIRUnicodeString& iJobId,
                                          const QIRUnicodeString& iAttrValue,
                                          const QIRUnicodeString& iAttrType)
 {
-  const char* const* names = kOutputPart.Attributes;
+  const QIRUnicodeString* names = kOutputPart.Attributes;
   const Attribute attributes[] = {
-      {names[0], &iAttrName}, {names[1], &iAttrValue}, {names[2], &iAttrType}};
+      {&names[0], &iAttrName}, {&names[1], &iAttrValue}, {&names[2], &iAttrType}};
   return InsertJobPart(iJobId, kOutputPart.Tag, attributes, 3);
 }
 
@@ -378,9 +444,9 @@ HRESULT QIREdsXMLParser::InsertJobDeleteErrOutput(const QIRUnicodeString& iJobId
                                                   const QIRUnicodeString& iRefCstName,
                                                   const QIRUnicodeString& iRefObject)
 {
-  const char* const* names = kDeleteErrPart.Attributes;
+  const QIRUnicodeString* names = kDeleteErrPart.Attributes;
   const Attribute attributes[] = {
-      {names[0], &iRefClassName}, {names[1], &iRefCstName}, {names[2], &iRefObject}};
+      {&names[0], &iRefClassName}, {&names[1], &iRefCstName}, {&names[2], &iRefObject}};
   return InsertJobPart(iJobId, kDeleteErrPart.Tag, attributes, 3);
 }
 
@@ -398,10 +464,10 @@ HRESULT QIREdsXMLParser::InsertJobErrorMsg(const QIRUnicodeString& iJobId,
   } catch (...) {
     return E_FAIL;
   }
-  const Attribute attributes[] = {{"EDB_JobErrorKey", &iErrorKey},
-                                  {"EDB_JobErrorFile", &iErrorFile},
-                                  {"EDB_JobErrorParm", &parameters}};
-  return InsertJobPart(iJobId, "EDB_JobError", attributes, 3);
+  const QIRUnicodeString* names = kErrorPart.Attributes;
+  const Attribute attributes[] = {
+      {&names[0], &iErrorKey}, {&names[1], &iErrorFile}, {&names[2], &parameters}};
+  return InsertJobPart(iJobId, kErrorPart.Tag, attributes, 3);
 }
 
 HRESULT QIREdsXMLParser::InsertJobReportOutput(const QIRUnicodeString& iJobId,
@@ -412,14 +478,16 @@ HRESULT QIREdsXMLParser::InsertJobReportOutput(const QIRUnicodeString& iJobId,
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
   try {
+    for (int i = 1; i <= iRows.Size(); ++i)
+      if (!CanCarry(iRows[i])) return E_INVALIDARG;
     QIRIDOMElement_var job;
     hr = FindJob(document, iJobId, job);
     if (FAILED(hr) || job == NULL_var) return hr;
     for (int i = 1; i <= iRows.Size() && SUCCEEDED(hr); ++i) {
       QIRIDOMElement_var row;
-      hr = document->CreateElement("EDB_JobReportOutData", row);
+      hr = document->CreateElement(kReportPart.Tag, row);
       if (SUCCEEDED(hr) && row == NULL_var) hr = E_FAIL;
-      if (SUCCEEDED(hr)) hr = row->SetAttribute("EDB_JobReportOneRow", iRows[i]);
+      if (SUCCEEDED(hr)) hr = row->SetAttribute(kReportPart.Attributes[0], iRows[i]);
       if (SUCCEEDED(hr)) hr = job->AppendChild(QIRIDOMNode_var(row.get()));
     }
     KeepJobIndexAfterOwnWrite(document);
@@ -432,8 +500,9 @@ HRESULT QIREdsXMLParser::InsertJobReportOutput(const QIRUnicodeString& iJobId,
   return hr;
 }
 
-HRESULT QIREdsXMLParser::ReadJobParts(const QIRUnicodeString& iJobId, const char* iTagName,
-                                      const char* const* iAttributeNames,
+HRESULT QIREdsXMLParser::ReadJobParts(const QIRUnicodeString& iJobId,
+                                      const QIRUnicodeString& iTagName,
+                                      const QIRUnicodeString* iAttributeNames,
                                       QIRListValQIRUnicodeString* const* oLists, int iListCount,
                                       bool iEveryReadCounts) const
 {
@@ -495,9 +564,8 @@ HRESULT QIREdsXMLParser::GetJobDeleteErrOutput(const QIRUnicodeString& iJobId,
 HRESULT QIREdsXMLParser::GetJobReportOutput(const QIRUnicodeString& iJobId,
                                             QIRListValQIRUnicodeString& oRows) const
 {
-  const char* const names[] = {"EDB_JobReportOneRow"};
   QIRListValQIRUnicodeString* const lists[] = {&oRows};
-  return ReadJobParts(iJobId, "EDB_JobReportOutData", names, lists, 1, true);
+  return ReadJobParts(iJobId, kReportPart.Tag, kReportPart.Attributes, lists, 1, true);
 }
 
 HRESULT QIREdsXMLParser::GetJobDefinition(QIRListValQIRUnicodeString& oIds,

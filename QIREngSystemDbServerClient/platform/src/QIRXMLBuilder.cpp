@@ -8,15 +8,18 @@
 #include <libxml/uri.h>
 #include <libxml/xmlIO.h>
 #include <libxml/xmlerror.h>
+#include <libxml/xmlsave.h>
 
 #include <algorithm>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "QIRError.h"
 #include "QIRFaultInjection.h"
@@ -24,7 +27,12 @@
 
 namespace {
 
+using QIRXMLInternal::Node;
+using QIRXMLInternal::NodeKind;
 using QIRXMLInternal::SourceContent;
+using QIRXMLInternal::Tree;
+
+struct SaxTarget;
 
 // One parse as libxml2's callbacks see it, through the thread's active parse.
 struct ParseState {
@@ -37,6 +45,9 @@ struct ParseState {
   std::string SubsetPublicId;
   std::string SubsetSystemId;
   std::string SubsetBytes;      // outlives the parse, however libxml2 holds its input
+  SaxTarget* Target = nullptr;  // the tree being built from events, when it is
+  // Messages held back while a parse may still be redone; null: told at once.
+  std::vector<std::string>* Held = nullptr;
 };
 
 thread_local ParseState* tActiveParse = nullptr;
@@ -60,6 +71,10 @@ typedef std::unique_ptr<xmlChar, void (*)(void*)> XmlText;
 void Report(const ParseState& iState, const std::string& iMessage) noexcept {
   if (!iState.Handler) return;
   try {
+    if (iState.Held) {
+      iState.Held->push_back(iMessage);
+      return;
+    }
     iState.Handler->Error(QIRUnicodeString(iMessage.c_str()));
   } catch (QIRError& error) {
     error.Flush();
@@ -237,17 +252,272 @@ bool IsUTF8(const std::string& iEncoding) {
                        reinterpret_cast<const xmlChar*>("UTF8")) == 0;
 }
 
-// Parses iSize bytes named iName. Unicode text is read as UTF-8 whatever it declares; a file
-// follows its own declaration.
-HRESULT ParseBytes(const char* iBytes, std::size_t iSize, bool iUnicodeText, const char* iName,
-                   ParseState& ioState, bool iExpand, QIRIDOMDocument_var& oDocument) {
-  if (iSize == 0 || iSize > INT_MAX) {
-    Report(ioState, std::string(iName) + ": no document");
-    return E_FAIL;
+// The events of one parse, turned into the tree. A document that declares or refers to
+// entities is left to libxml2's own tree builder (see ParseBytes): entity content is
+// expanded, checked and bounded by the parser only when it builds the tree itself.
+struct SaxTarget {
+  xmlParserCtxtPtr Main = nullptr;  // events of nested parses (entity content) are not ours
+  Tree* Content = nullptr;
+  Node* Current = nullptr;
+  bool Expand = false;  // attribute values come with their entities replaced
+  bool NeedsTree = false;
+  bool Failed = false;
+  std::string Pending;  // text of consecutive events, one node as libxml2 makes it
+  NodeKind PendingKind = NodeKind::Text;
+  bool HasPending = false;  // an empty section is a node too
+  std::string Name;  // reused for qualified names
+  std::string Value;
+  // libxml2 hands names over from its dictionary, one pointer a name: the tree's copy of
+  // each is found again by that pointer.
+  static const std::size_t kNames = 64;
+  const xmlChar* NameKeys[kNames] = {};
+  const char* NameValues[kNames] = {};
+};
+
+
+SaxTarget* TargetOf(void* iContext) {
+  xmlParserCtxtPtr context = static_cast<xmlParserCtxtPtr>(iContext);
+  const ParseState* state = static_cast<const ParseState*>(context->_private);
+  if (!state || !state->Target || state->Target->Main != context) return nullptr;
+  return state->Target;
+}
+
+void Abandon(SaxTarget& ioTarget, bool iNeedsTree) {
+  if (iNeedsTree)
+    ioTarget.NeedsTree = true;
+  else
+    ioTarget.Failed = true;
+  xmlStopParser(ioTarget.Main);
+}
+
+void FlushText(SaxTarget& ioTarget) {
+  if (!ioTarget.HasPending) return;
+  Tree& tree = *ioTarget.Content;
+  Node* text = tree.NewNode(ioTarget.PendingKind, nullptr, 0);
+  const std::string& pending = ioTarget.Pending;
+  // Indentation repeats all through a document: it is kept once.
+  const bool blank = pending.size() <= 64 &&
+                     pending.find_first_not_of(" \t\r\n") == std::string::npos;
+  text->Value = blank ? tree.Share(pending.data(), pending.size())
+                      : tree.Copy(pending.data(), pending.size());
+  Tree::Append(ioTarget.Current, text);
+  ioTarget.Pending.clear();
+  ioTarget.HasPending = false;
+}
+
+void AddText(SaxTarget& ioTarget, NodeKind iKind, const xmlChar* iText, int iSize) {
+  if (ioTarget.PendingKind != iKind) FlushText(ioTarget);
+  ioTarget.PendingKind = iKind;
+  ioTarget.HasPending = true;
+  ioTarget.Pending.append(reinterpret_cast<const char*>(iText), static_cast<std::size_t>(iSize));
+}
+
+const std::string& QualifiedName(SaxTarget& ioTarget, const xmlChar* iPrefix,
+                                 const xmlChar* iLocal) {
+  ioTarget.Name.clear();
+  if (iPrefix) ioTarget.Name.append(reinterpret_cast<const char*>(iPrefix)).append(":");
+  ioTarget.Name.append(reinterpret_cast<const char*>(iLocal));
+  return ioTarget.Name;
+}
+
+// The tree's name for a prefix and local name of libxml2's dictionary.
+const char* TreeName(SaxTarget& ioTarget, const xmlChar* iPrefix, const xmlChar* iLocal) {
+  if (iPrefix) {
+    const std::string& name = QualifiedName(ioTarget, iPrefix, iLocal);
+    return ioTarget.Content->Intern(name.data(), name.size());
   }
-  std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> context(
-      xmlCreateMemoryParserCtxt(iBytes, static_cast<int>(iSize)), xmlFreeParserCtxt);
-  if (!context || !context->input || !context->sax) return E_FAIL;
+  const std::size_t slot =
+      (reinterpret_cast<std::uintptr_t>(iLocal) >> 3) % SaxTarget::kNames;
+  if (ioTarget.NameKeys[slot] == iLocal) return ioTarget.NameValues[slot];
+  const char* local = reinterpret_cast<const char*>(iLocal);
+  const char* name = ioTarget.Content->Intern(local, std::strlen(local));
+  ioTarget.NameKeys[slot] = iLocal;
+  ioTarget.NameValues[slot] = name;
+  return name;
+}
+
+// Without entity replacement libxml2 hands "&" over as "&#38;" and entity references as
+// written; the first is undone here, the second is left to the tree builder. oValue points
+// at the value, in the input or in the target's buffer.
+bool PlainValue(SaxTarget& ioTarget, const char* iBegin, const char* iEnd, const char*& oValue,
+                std::size_t& oSize) {
+  const std::size_t size = static_cast<std::size_t>(iEnd - iBegin);
+  oValue = iBegin;
+  oSize = size;
+  if (ioTarget.Expand || !std::memchr(iBegin, '&', size)) return true;
+  std::string& plain = ioTarget.Value;
+  plain.clear();
+  for (const char* at = iBegin; at < iEnd; ++at) {
+    if (*at != '&') {
+      plain += *at;
+    } else if (iEnd - at >= 5 && std::memcmp(at, "&#38;", 5) == 0) {
+      plain += '&';
+      at += 4;
+    } else {
+      return false;
+    }
+  }
+  oValue = plain.data();
+  oSize = plain.size();
+  return true;
+}
+
+void OnStartElement(void* iContext, const xmlChar* iLocal, const xmlChar* iPrefix,
+                    const xmlChar* iUri, int iNamespaceCount, const xmlChar** iNamespaces,
+                    int iAttributeCount, int iDefaultedCount, const xmlChar** iAttributes) {
+  SaxTarget* target = TargetOf(iContext);
+  if (!target) {
+    xmlSAX2StartElementNs(iContext, iLocal, iPrefix, iUri, iNamespaceCount, iNamespaces,
+                          iAttributeCount, iDefaultedCount, iAttributes);
+    return;
+  }
+  try {
+    FlushText(*target);
+    Tree& tree = *target->Content;
+    Node* element = tree.NewNode(NodeKind::Element, nullptr, 0);
+    element->Name = TreeName(*target, iPrefix, iLocal);
+    element->InNamespace = iUri != nullptr;
+    QIRXMLInternal::Attribute* last = nullptr;
+    for (int i = 0; i < iNamespaceCount; ++i) {
+      const xmlChar* const* declared = iNamespaces + 2 * static_cast<std::size_t>(i);
+      const xmlChar* prefix = declared[0];
+      const char* uri = reinterpret_cast<const char*>(declared[1]);
+      const std::string& declaration =
+          QualifiedName(*target, prefix ? reinterpret_cast<const xmlChar*>("xmlns") : nullptr,
+                        prefix ? prefix : reinterpret_cast<const xmlChar*>("xmlns"));
+      last = tree.AddAttribute(element, last,
+                               tree.Intern(declaration.data(), declaration.size()),
+                               uri ? uri : "", uri ? std::strlen(uri) : 0, true);
+    }
+    // Defaults come last; like libxml2's tree, the element keeps only what was written and
+    // the declarations answer for the rest. The parser has refused repeated names.
+    for (int i = 0; i < iAttributeCount - iDefaultedCount; ++i) {
+      const xmlChar** attribute = iAttributes + 5 * static_cast<std::size_t>(i);
+      const char* value = nullptr;
+      std::size_t size = 0;
+      if (!PlainValue(*target, reinterpret_cast<const char*>(attribute[3]),
+                      reinterpret_cast<const char*>(attribute[4]), value, size)) {
+        Abandon(*target, true);
+        return;
+      }
+      last = tree.AddAttribute(element, last, TreeName(*target, attribute[1], attribute[0]),
+                               value, size, false);
+    }
+    Tree::Append(target->Current, element);
+    target->Current = element;
+  } catch (...) {
+    Abandon(*target, false);
+  }
+}
+
+void OnEndElement(void* iContext, const xmlChar* iLocal, const xmlChar* iPrefix,
+                  const xmlChar* iUri) {
+  SaxTarget* target = TargetOf(iContext);
+  if (!target) {
+    xmlSAX2EndElementNs(iContext, iLocal, iPrefix, iUri);
+    return;
+  }
+  try {
+    FlushText(*target);
+    if (target->Current->Parent) target->Current = target->Current->Parent;
+  } catch (...) {
+    Abandon(*target, false);
+  }
+}
+
+// Text and sections alike: ours into the tree, those of a nested parse to libxml2.
+template <NodeKind Kind, void (*Nested)(void*, const xmlChar*, int)>
+void OnText(void* iContext, const xmlChar* iText, int iSize) {
+  SaxTarget* target = TargetOf(iContext);
+  if (!target) {
+    Nested(iContext, iText, iSize);
+    return;
+  }
+  try {
+    AddText(*target, Kind, iText, iSize);
+  } catch (...) {
+    Abandon(*target, false);
+  }
+}
+
+void AddLeaf(SaxTarget& ioTarget, NodeKind iKind, const xmlChar* iName, const xmlChar* iValue) {
+  FlushText(ioTarget);
+  const char* name = reinterpret_cast<const char*>(iName);
+  const char* value = reinterpret_cast<const char*>(iValue);
+  Node* node = ioTarget.Content->NewNode(iKind, name, name ? std::strlen(name) : 0);
+  if (value) node->Value = ioTarget.Content->Copy(value, std::strlen(value));
+  Tree::Append(ioTarget.Current, node);
+}
+
+void OnComment(void* iContext, const xmlChar* iText) {
+  SaxTarget* target = TargetOf(iContext);
+  // Inside the internal subset a comment belongs to the declarations.
+  if (!target || static_cast<xmlParserCtxtPtr>(iContext)->inSubset) {
+    xmlSAX2Comment(iContext, iText);
+    return;
+  }
+  try {
+    AddLeaf(*target, NodeKind::Comment, nullptr, iText);
+  } catch (...) {
+    Abandon(*target, false);
+  }
+}
+
+void OnInstruction(void* iContext, const xmlChar* iTarget, const xmlChar* iData) {
+  SaxTarget* target = TargetOf(iContext);
+  if (!target || static_cast<xmlParserCtxtPtr>(iContext)->inSubset) {
+    xmlSAX2ProcessingInstruction(iContext, iTarget, iData);
+    return;
+  }
+  try {
+    AddLeaf(*target, NodeKind::Instruction, iTarget, iData);
+  } catch (...) {
+    Abandon(*target, false);
+  }
+}
+
+void OnInternalSubset(void* iContext, const xmlChar* iName, const xmlChar* iPublicId,
+                      const xmlChar* iSystemId) {
+  xmlSAX2InternalSubset(iContext, iName, iPublicId, iSystemId);
+  SaxTarget* target = TargetOf(iContext);
+  if (!target) return;
+  try {
+    AddLeaf(*target, NodeKind::DocumentType, iName ? iName : BAD_CAST "", nullptr);
+  } catch (...) {
+    Abandon(*target, false);
+  }
+}
+
+void OnEntityDeclaration(void* iContext, const xmlChar* iName, int iType,
+                         const xmlChar* iPublicId, const xmlChar* iSystemId,
+                         xmlChar* iContent) {
+  xmlSAX2EntityDecl(iContext, iName, iType, iPublicId, iSystemId, iContent);
+  if (SaxTarget* target = TargetOf(iContext)) Abandon(*target, true);
+}
+
+void OnUnparsedEntity(void* iContext, const xmlChar* iName, const xmlChar* iPublicId,
+                      const xmlChar* iSystemId, const xmlChar* iNotation) {
+  xmlSAX2UnparsedEntityDecl(iContext, iName, iPublicId, iSystemId, iNotation);
+  if (SaxTarget* target = TargetOf(iContext)) Abandon(*target, true);
+}
+
+void OnReference(void* iContext, const xmlChar* iName) {
+  SaxTarget* target = TargetOf(iContext);
+  if (!target) {
+    xmlSAX2Reference(iContext, iName);
+    return;
+  }
+  Abandon(*target, true);
+}
+
+typedef std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> Context;
+
+// A context over the bytes with this layer's options and message handlers.
+Context NewContext(const char* iBytes, std::size_t iSize, bool iUnicodeText, const char* iName,
+                   ParseState& ioState, bool iExpand) {
+  Context context(xmlCreateMemoryParserCtxt(iBytes, static_cast<int>(iSize)),
+                  xmlFreeParserCtxt);
+  if (!context || !context->input || !context->sax) return Context(nullptr, xmlFreeParserCtxt);
   int options = XML_PARSE_NONET;
   if (iExpand) options |= XML_PARSE_NOENT;
   if (ioState.Validate) options |= XML_PARSE_DTDLOAD | XML_PARSE_DTDVALID;
@@ -263,20 +533,125 @@ HRESULT ParseBytes(const char* iBytes, std::size_t iSize, bool iUnicodeText, con
   if (!context->input->filename)
     context->input->filename =
         reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(iName)));
+  return context;
+}
 
-  xmlParseDocument(context.get());
-  std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> tree(context->myDoc, xmlFreeDoc);
-  context->myDoc = nullptr;
-  // libxml2 stops quietly at a NUL after the document element: what is left is an error.
-  xmlParserInputPtr input = context->input;
+// Whether the parse read its input to the end: libxml2 stops quietly at a NUL after the
+// document element, and what is left is an error.
+bool ParsedToTheEnd(xmlParserCtxtPtr iContext, const ParseState& iState, const char* iName) {
+  xmlParserInputPtr input = iContext->input;
   const bool consumed = input && input->cur >= input->end &&
                         (!input->buf || !input->buf->raw || xmlBufUse(input->buf->raw) == 0);
-  if (context->wellFormed && !consumed)
-    Report(ioState, std::string(iName) + ": text after the document");
-  if (!tree || !context->wellFormed || !consumed || ioState.Refused ||
+  if (iContext->wellFormed && !consumed)
+    Report(iState, std::string(iName) + ": text after the document");
+  return consumed;
+}
+
+// The parse as it always was: libxml2 builds its tree, which is then copied.
+HRESULT ParseToLibxmlTree(const char* iBytes, std::size_t iSize, bool iUnicodeText,
+                          const char* iName, ParseState& ioState, bool iExpand,
+                          std::string* ioCopied, std::unique_ptr<Tree>& oTree) {
+  Context context = NewContext(iBytes, iSize, iUnicodeText, iName, ioState, iExpand);
+  if (ioCopied) std::string().swap(*ioCopied);
+  if (!context) return E_FAIL;
+  xmlParseDocument(context.get());
+  std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> document(context->myDoc, xmlFreeDoc);
+  context->myDoc = nullptr;
+  const bool consumed = ParsedToTheEnd(context.get(), ioState, iName);
+  if (!document || !context->wellFormed || !consumed || ioState.Refused ||
       (ioState.Validate && !context->valid))
     return E_FAIL;
-  return QIRXMLInternal::WrapDocument(tree.release(), oDocument);
+  oTree = std::make_unique<Tree>();
+  return QIRXMLInternal::FromLibxml(document.release(), *oTree) ? S_OK : E_FAIL;
+}
+
+// The tree built straight from the parser's events. S_FALSE when the document needs
+// libxml2's own tree builder.
+HRESULT ParseToTree(const char* iBytes, std::size_t iSize, bool iUnicodeText, const char* iName,
+                    ParseState& ioState, bool iExpand, std::string* ioCopied,
+                    std::unique_ptr<Tree>& oTree) {
+  Context context = NewContext(iBytes, iSize, iUnicodeText, iName, ioState, iExpand);
+  if (ioCopied) std::string().swap(*ioCopied);
+  if (!context) return E_FAIL;
+  auto tree = std::make_unique<Tree>();
+  SaxTarget target;
+  target.Main = context.get();
+  target.Content = tree.get();
+  target.Current = tree->DocumentNode();
+  target.Expand = iExpand;
+  xmlSAXHandlerPtr sax = context->sax;
+  sax->startElementNs = OnStartElement;
+  sax->endElementNs = OnEndElement;
+  sax->characters = OnText<NodeKind::Text, xmlSAX2Characters>;
+  sax->ignorableWhitespace = OnText<NodeKind::Text, xmlSAX2Characters>;
+  sax->cdataBlock = OnText<NodeKind::CData, xmlSAX2CDataBlock>;
+  sax->comment = OnComment;
+  sax->processingInstruction = OnInstruction;
+  sax->internalSubset = OnInternalSubset;
+  sax->entityDecl = OnEntityDeclaration;
+  sax->unparsedEntityDecl = OnUnparsedEntity;
+  sax->reference = OnReference;
+  std::vector<std::string> held;
+  ioState.Target = &target;
+  ioState.Held = &held;
+  xmlParseDocument(context.get());
+  ioState.Target = nullptr;
+  ioState.Held = nullptr;
+  // What is left of libxml2's document holds the declarations only.
+  std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> holder(context->myDoc, xmlFreeDoc);
+  context->myDoc = nullptr;
+  if (target.NeedsTree) {
+    ioState.Refused = false;
+    return S_FALSE;
+  }
+  try {
+    FlushText(target);
+  } catch (...) {
+    target.Failed = true;
+  }
+  for (const std::string& message : held) Report(ioState, message);
+  const bool consumed = ParsedToTheEnd(context.get(), ioState, iName);
+  if (!holder || !context->wellFormed || !consumed || ioState.Refused || target.Failed)
+    return E_FAIL;
+  if (holder->version) tree->Version = reinterpret_cast<const char*>(holder->version);
+  tree->Standalone = holder->standalone;
+  if (holder->intSubset || holder->extSubset) tree->SetDeclarations(holder.release());
+  oTree = std::move(tree);
+  return S_OK;
+}
+
+bool FitsOneParse(std::size_t iSize, const ParseState& iState, const char* iName) {
+  if (iSize > 0 && iSize <= INT_MAX) return true;
+  Report(iState, std::string(iName) + ": no document");
+  return false;
+}
+
+// Parses iSize bytes named iName. Unicode text is read as UTF-8 whatever it declares; a file
+// follows its own declaration. Validation needs libxml2's tree, so does a document with
+// entities; any other goes straight into the tree. The bytes of a file (ioFile) are let go
+// once libxml2 holds its copy, and read again in the rare case of a second reading.
+HRESULT ParseBytes(const char* iBytes, std::size_t iSize, bool iUnicodeText, const char* iName,
+                   ParseState& ioState, bool iExpand, std::string* ioFile,
+                   QIRIDOMDocument_var& oDocument) {
+  if (!FitsOneParse(iSize, ioState, iName)) return E_FAIL;
+  std::unique_ptr<Tree> tree;
+  HRESULT hr = S_FALSE;
+  if (!ioState.Validate)
+    hr = ParseToTree(iBytes, iSize, iUnicodeText, iName, ioState, iExpand, ioFile, tree);
+  if (hr == S_FALSE && ioFile && ioFile->empty()) {
+    if (!QIRXMLInternal::ReadWholeFile(iName, *ioFile)) {
+      Report(ioState, std::string(iName) + ": cannot be read");
+      return E_FAIL;
+    }
+    iBytes = ioFile->data();
+    iSize = ioFile->size();
+    if (!FitsOneParse(iSize, ioState, iName)) return E_FAIL;
+  }
+  if (hr == S_FALSE)
+    hr = ParseToLibxmlTree(iBytes, iSize, iUnicodeText, iName, ioState, iExpand, ioFile, tree);
+  if (FAILED(hr)) return hr;
+  tree->ReferencesKept = !iExpand;
+  return QIRXMLInternal::WrapDocument(std::move(tree), oDocument);
 }
 
 // A relative system identifier in the file is looked for beside it.
@@ -289,7 +664,7 @@ HRESULT ParseFileBytes(const std::string& iPath, ParseState& ioState, bool iExpa
   }
   const std::size_t slash = iPath.rfind('/');
   if (slash != std::string::npos) ioState.Directory = iPath.substr(0, slash == 0 ? 1 : slash);
-  return ParseBytes(bytes.data(), bytes.size(), false, iPath.c_str(), ioState, iExpand,
+  return ParseBytes(bytes.data(), bytes.size(), false, iPath.c_str(), ioState, iExpand, &bytes,
                     oDocument);
 }
 
@@ -311,7 +686,7 @@ HRESULT ParseSource(bool iIsFile, const QIRUnicodeString& iText, const QIRUnicod
     const ActiveParse active(&state);
     hr = iIsFile ? ParseFileBytes(iText.ConvertToChar(), state, expand, oDocument)
                  : ParseBytes(iText.ConvertToChar(), iText.GetLengthInByte(), true,
-                              iName.ConvertToChar(), state, expand, oDocument);
+                              iName.ConvertToChar(), state, expand, nullptr, oDocument);
   } catch (QIRError& error) {
     error.Flush();
     hr = E_FAIL;
@@ -346,16 +721,36 @@ bool DecodeToUTF8(const std::string& iEncoding, const xmlChar* iText, int iSize,
   return SUCCEEDED(oText.BuildFromUTF8(bytes, size));
 }
 
-// The document's text in iEncoding, indented; false for an unknown encoding.
-bool Dump(xmlDocPtr iTree, const std::string& iEncoding, XmlText& oText, int& oSize) {
+// The document's text in iEncoding, indented, appended to oBytes; false for an unknown
+// encoding or for a text longer than the readers take (INT_MAX bytes).
+bool Serialise(Tree& iTree, const std::string& iEncoding, std::string& oBytes) {
+  if (IsUTF8(iEncoding)) {
+    QIRXMLInternal::WriteTree(iTree, iEncoding.c_str(), oBytes);
+    return oBytes.size() <= INT_MAX;
+  }
+  // Other encodings are rare: libxml2 writes them, escaping what they cannot hold.
   xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(iEncoding.c_str());
   if (!handler) return false;  // checked first: libxml2 would complain on stderr
   xmlCharEncCloseFunc(handler);
+  std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> copy(QIRXMLInternal::ToLibxml(iTree), xmlFreeDoc);
+  if (!copy) return false;
   xmlChar* text = nullptr;
-  oSize = 0;
-  xmlDocDumpFormatMemoryEnc(iTree, &text, &oSize, iEncoding.c_str(), 1);
-  oText.reset(text);
-  return text != nullptr;
+  int size = 0;
+  xmlDocDumpFormatMemoryEnc(copy.get(), &text, &size, iEncoding.c_str(), 1);
+  XmlText owned(text, xmlFree);
+  if (!text || size < 0) return false;
+  oBytes.append(reinterpret_cast<const char*>(text), static_cast<std::size_t>(size));
+  return true;
+}
+
+// Every file this builder writes goes through here, whole, once its text is complete.
+bool WriteBytesToFile(const char* iPath, const char* iBytes, std::size_t iSize) {
+  // Written here rather than by libxml2, which reports an unwritable path on stderr.
+  std::FILE* file = std::fopen(iPath, "wb");
+  if (!file) return false;
+  const std::size_t written = std::fwrite(iBytes, 1, iSize, file);
+  const bool closed = std::fclose(file) == 0;
+  return written == iSize && closed;
 }
 
 class DomBuilder final : public QIRIXMLDOMDocumentBuilder {
@@ -422,18 +817,17 @@ HRESULT DomBuilder::WriteToString(const QIRIDOMDocument_var& iDocument, QIRUnico
                                   const QIRListValQIRUnicodeString& iOptionNames,
                                   const QIRListValQIRUnicodeString& iOptionValues) {
   HRESULT hr = E_FAIL;
-  xmlDocPtr tree = QIRXMLInternal::TreeOf(iDocument);
+  Tree* tree = QIRXMLInternal::TreeOf(iDocument);
   if (!tree) return hr;
   try {
     if (QIRCallShouldFail("WriteToString")) return hr;
     const std::string encoding = EncodingOption(iOptionNames, iOptionValues);
-    XmlText text(nullptr, xmlFree);
-    int size = 0;
-    if (!Dump(tree, encoding, text, size)) return hr;
-    const char* bytes = reinterpret_cast<const char*>(text.get());
+    std::string text;
+    if (!Serialise(*tree, encoding, text)) return hr;
     if (IsUTF8(encoding)) {
-      hr = oText.BuildFromUTF8(bytes, static_cast<std::size_t>(size));
-    } else if (!DecodeToUTF8(encoding, text.get(), size, oText)) {
+      hr = oText.BuildFromUTF8(text.data(), text.size());
+    } else if (!DecodeToUTF8(encoding, reinterpret_cast<const xmlChar*>(text.data()),
+                             static_cast<int>(text.size()), oText)) {
       hr = E_FAIL;
     } else {
       hr = S_OK;
@@ -451,19 +845,13 @@ HRESULT DomBuilder::WriteToFile(const QIRIDOMDocument_var& iDocument, const QIRU
                                 const QIRListValQIRUnicodeString& iOptionNames,
                                 const QIRListValQIRUnicodeString& iOptionValues) {
   HRESULT hr = E_FAIL;
-  xmlDocPtr tree = QIRXMLInternal::TreeOf(iDocument);
+  Tree* tree = QIRXMLInternal::TreeOf(iDocument);
   if (!tree || iPath.IsNull()) return hr;
   try {
     if (QIRCallShouldFail("WriteToFile")) return hr;
-    XmlText text(nullptr, xmlFree);
-    int size = 0;
-    if (!Dump(tree, EncodingOption(iOptionNames, iOptionValues), text, size)) return hr;
-    // Written here rather than by libxml2, which reports an unwritable path on stderr.
-    std::FILE* file = std::fopen(iPath.ConvertToChar(), "wb");
-    if (!file) return hr;
-    const std::size_t written = std::fwrite(text.get(), 1, static_cast<std::size_t>(size), file);
-    const bool closed = std::fclose(file) == 0;
-    if (written == static_cast<std::size_t>(size) && closed) hr = S_OK;
+    std::string text;
+    if (!Serialise(*tree, EncodingOption(iOptionNames, iOptionValues), text)) return hr;
+    if (WriteBytesToFile(iPath.ConvertToChar(), text.data(), text.size())) hr = S_OK;
   } catch (QIRError& error) {
     error.Flush();
     hr = E_FAIL;

@@ -3,7 +3,6 @@
 #include <libxml/tree.h>
 #include <libxml/valid.h>
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -16,12 +15,17 @@
 
 namespace {
 
+using QIRXMLInternal::Attribute;
+using QIRXMLInternal::Node;
+using QIRXMLInternal::NodeKind;
+using QIRXMLInternal::Tree;
+
 class DomDocument;
 
 // What AppendChild needs to know of a node handed in: its tree node and its document.
 class NodeAccess {
  public:
-  virtual xmlNodePtr XmlNode() const = 0;
+  virtual Node* XmlNode() const = 0;
   virtual DomDocument* Owner() const = 0;
 
  protected:
@@ -34,7 +38,7 @@ class NodeAccess {
 template <class Interface>
 class DomNode : public Interface, public NodeAccess {
  public:
-  DomNode(xmlNodePtr iNode, DomDocument* iOwner, bool iIsOwner = false);
+  DomNode(Node* iNode, DomDocument* iOwner, bool iIsOwner = false);
   ~DomNode() override;
   DomNode(const DomNode&) = delete;
   DomNode& operator=(const DomNode&) = delete;
@@ -49,11 +53,11 @@ class DomNode : public Interface, public NodeAccess {
     return other && other->XmlNode() == _node ? 1 : 0;
   }
 
-  xmlNodePtr XmlNode() const override { return _node; }
+  Node* XmlNode() const override { return _node; }
   DomDocument* Owner() const override { return _owner; }
 
  protected:
-  xmlNodePtr _node;
+  Node* _node;
   DomDocument* _owner;
   bool _isOwner;  // the document object itself
 };
@@ -74,23 +78,20 @@ class DomDocumentType final : public DomNode<QIRIDOMDocumentType> {
 
 class DomDocument final : public DomNode<QIRIDOMDocument> {
  public:
-  explicit DomDocument(xmlDocPtr iTree);
-  ~DomDocument() override;
+  explicit DomDocument(std::unique_ptr<Tree> iTree);
+  ~DomDocument() override = default;
 
   HRESULT CreateElement(const QIRUnicodeString& iTag, QIRIDOMElement_var& oElement) override;
   HRESULT GetElementsByTagName(const QIRUnicodeString& iTag, QIRIDOMNodeList_var& oList) override;
   HRESULT GetDocumentElement(QIRIDOMElement_var& oElement) override;
   unsigned long GetModificationCount() const override { return _modifications; }
 
-  xmlDocPtr Tree() const { return _tree; }
+  Tree& Content() const { return *_tree; }
   void Touch() { ++_modifications; }
 
  private:
-  xmlDocPtr _tree;
+  std::unique_ptr<Tree> _tree;  // every node, linked or not, goes with it
   unsigned long _modifications = 0;
-  // Elements made by CreateElement: those still outside the tree when the document goes
-  // are freed with it.
-  std::vector<xmlNodePtr> _created;
 };
 
 // Not yet part of any document: CreateDocument copies it into the document it makes.
@@ -124,7 +125,7 @@ class DetachedDocumentType final : public QIRIDOMDocumentType {
 
 class DomNodeList final : public QIRIDOMNodeList {
  public:
-  DomNodeList(std::vector<xmlNodePtr>&& iNodes, DomDocument* iOwner);
+  DomNodeList(std::vector<Node*>&& iNodes, DomDocument* iOwner);
   ~DomNodeList() override;
   DomNodeList(const DomNodeList&) = delete;
   DomNodeList& operator=(const DomNodeList&) = delete;
@@ -135,7 +136,7 @@ class DomNodeList final : public QIRIDOMNodeList {
   HRESULT Item(unsigned int iIndex, QIRIDOMNode_var& oNode) override;
 
  private:
-  std::vector<xmlNodePtr> _nodes;
+  std::vector<Node*> _nodes;
   DomDocument* _owner;
 };
 
@@ -154,44 +155,34 @@ const xmlChar* AsXml(const QIRUnicodeString& iText) {
   return reinterpret_cast<const xmlChar*>(iText.ConvertToChar());
 }
 
-const char* AsChar(const xmlChar* iText) { return reinterpret_cast<const char*>(iText); }
-
-// Names as they are written: the prefix, when there is one, belongs to the name.
-bool HasQualifiedName(const xmlChar* iName, const xmlNs* iNs, const char* iQualified) {
-  if (!iName) return false;
-  if (iNs && iNs->prefix) {
-    const std::size_t length = std::strlen(AsChar(iNs->prefix));
-    if (std::strncmp(iQualified, AsChar(iNs->prefix), length) != 0) return false;
-    if (iQualified[length] != ':') return false;
-    iQualified += length + 1;
-  }
-  return std::strcmp(AsChar(iName), iQualified) == 0;
-}
-
-QIRUnicodeString QualifiedName(const xmlChar* iName, const xmlNs* iNs) {
-  if (iNs && iNs->prefix) return QIRUnicodeString(AsChar(iNs->prefix)) + ":" + AsChar(iName);
-  return QIRUnicodeString(AsChar(iName));
-}
-
-// Entity references and document types keep declarations under them, which are no part of
-// the document's content.
-xmlNodePtr FirstChildOf(xmlNodePtr iNode) {
-  if (iNode->type != XML_ELEMENT_NODE && iNode->type != XML_DOCUMENT_NODE) return nullptr;
-  return iNode->children;
+// Entity references keep no content of their own in this tree; only elements and documents
+// have children.
+Node* FirstChildOf(Node* iNode) {
+  if (iNode->Kind != NodeKind::Element && iNode->Kind != NodeKind::Document) return nullptr;
+  return iNode->First;
 }
 
 bool IsNameValid(const QIRUnicodeString& iName) {
   return !iName.IsNull() && xmlValidateName(AsXml(iName), 0) == 0;
 }
 
+// The tree's copy of a valid name, made when it is new; null for a name XML refuses. A name
+// the tree holds already was checked when it came in.
+const char* TreeName(const QIRUnicodeString& iName, Tree& iTree) {
+  const char* text = iName.ConvertToChar();
+  const std::size_t size = static_cast<std::size_t>(iName.GetLengthInByte());
+  if (const char* known = iTree.KnownName(text, size)) return known;
+  return IsNameValid(iName) ? iTree.Intern(text, size) : nullptr;
+}
+
 // A new object of the kind that matches the node, holding one reference for the caller.
-QIRIDOMNode* NewNodeObject(xmlNodePtr iNode, DomDocument* iOwner) {
-  switch (iNode->type) {
-    case XML_ELEMENT_NODE:
+QIRIDOMNode* NewNodeObject(Node* iNode, DomDocument* iOwner) {
+  switch (iNode->Kind) {
+    case NodeKind::Element:
       return new DomElement(iNode, iOwner);
-    case XML_DTD_NODE:
+    case NodeKind::DocumentType:
       return new DomDocumentType(iNode, iOwner);
-    case XML_DOCUMENT_NODE:
+    case NodeKind::Document:
       iOwner->AddRef();
       return iOwner;
     default:
@@ -202,7 +193,7 @@ QIRIDOMNode* NewNodeObject(xmlNodePtr iNode, DomDocument* iOwner) {
 // A handle on iNode, or none for null. oNode is set last and nothing is read after it:
 // `node->GetNextSibling(node)` is the usual walk, and oNode may hold the only handle on the
 // node that asks.
-HRESULT HandOut(xmlNodePtr iNode, DomDocument* iOwner, QIRIDOMNode_var& oNode) {
+HRESULT HandOut(Node* iNode, DomDocument* iOwner, QIRIDOMNode_var& oNode) {
   HRESULT hr = E_FAIL;
   try {
     QIRIDOMNode_var node;
@@ -220,43 +211,30 @@ HRESULT HandOut(xmlNodePtr iNode, DomDocument* iOwner, QIRIDOMNode_var& oNode) {
 
 // Where iChild may go under iParent: elements take any content; a document takes comments,
 // processing instructions and a single element.
-bool CanHold(xmlNodePtr iParent, xmlNodePtr iChild) {
-  switch (iChild->type) {
-    case XML_ELEMENT_NODE:
-    case XML_COMMENT_NODE:
-    case XML_PI_NODE:
+bool CanHold(Node* iParent, Node* iChild, Tree& iTree) {
+  switch (iChild->Kind) {
+    case NodeKind::Element:
+    case NodeKind::Comment:
+    case NodeKind::Instruction:
       break;
-    case XML_TEXT_NODE:
-    case XML_CDATA_SECTION_NODE:
-    case XML_ENTITY_REF_NODE:
-      if (iParent->type != XML_ELEMENT_NODE) return false;
+    case NodeKind::Text:
+    case NodeKind::CData:
+    case NodeKind::EntityRef:
+      if (iParent->Kind != NodeKind::Element) return false;
       break;
     default:
       return false;
   }
-  if (iParent->type == XML_ELEMENT_NODE) return true;
-  if (iParent->type != XML_DOCUMENT_NODE) return false;
-  if (iChild->type != XML_ELEMENT_NODE) return true;
-  xmlNodePtr current = xmlDocGetRootElement(reinterpret_cast<xmlDocPtr>(iParent));
+  if (iParent->Kind == NodeKind::Element) return true;
+  if (iParent->Kind != NodeKind::Document) return false;
+  if (iChild->Kind != NodeKind::Element) return true;
+  Node* current = iTree.DocumentElement();
   return current == nullptr || current == iChild;
-}
-
-// Linked by hand: xmlAddChild may merge a text node into its neighbour and free it, which
-// would leave a handle on freed memory.
-void LinkAsLast(xmlNodePtr iParent, xmlNodePtr iChild) {
-  iChild->parent = iParent;
-  iChild->prev = iParent->last;
-  iChild->next = nullptr;
-  if (iParent->last)
-    iParent->last->next = iChild;
-  else
-    iParent->children = iChild;
-  iParent->last = iChild;
 }
 
 // One walk in document order below iRoot; "*" takes every element. Elements and documents
 // search below themselves alike.
-HRESULT CollectElements(xmlNodePtr iRoot, const QIRUnicodeString& iTag, DomDocument* iOwner,
+HRESULT CollectElements(Node* iRoot, const QIRUnicodeString& iTag, DomDocument* iOwner,
                         QIRIDOMNodeList_var& oList) {
   HRESULT hr = E_FAIL;
   oList = NULL_var;
@@ -264,21 +242,25 @@ HRESULT CollectElements(xmlNodePtr iRoot, const QIRUnicodeString& iTag, DomDocum
     if (QIRCallShouldFail("GetElementsByTagName")) return hr;
     const char* tag = iTag.ConvertToChar();
     const bool any = std::strcmp(tag, "*") == 0;
-    std::vector<xmlNodePtr> found;
-    xmlNodePtr node = FirstChildOf(iRoot);
+    // Every name in the tree is interned: a name it does not know names no element, and
+    // the others compare by address.
+    const char* interned =
+        iOwner->Content().KnownName(tag, static_cast<std::size_t>(iTag.GetLengthInByte()));
+    std::vector<Node*> found;
+    Node* node = any || interned ? FirstChildOf(iRoot) : nullptr;
     while (node) {
-      if (node->type == XML_ELEMENT_NODE) {
-        if (any || HasQualifiedName(node->name, node->ns, tag)) found.push_back(node);
-        if (node->children) {
-          node = node->children;
+      if (node->Kind == NodeKind::Element) {
+        if (any || node->Name == interned) found.push_back(node);
+        if (node->First) {
+          node = node->First;
           continue;
         }
       }
-      while (node && !node->next) {
-        node = node->parent;
+      while (node && !node->Next) {
+        node = node->Parent;
         if (node == iRoot) node = nullptr;
       }
-      if (node) node = node->next;
+      if (node) node = node->Next;
     }
     oList.Attach(new DomNodeList(std::move(found), iOwner));
     hr = S_OK;
@@ -294,7 +276,7 @@ HRESULT CollectElements(xmlNodePtr iRoot, const QIRUnicodeString& iTag, DomDocum
 // --- nodes
 
 template <class Interface>
-DomNode<Interface>::DomNode(xmlNodePtr iNode, DomDocument* iOwner, bool iIsOwner)
+DomNode<Interface>::DomNode(Node* iNode, DomDocument* iOwner, bool iIsOwner)
     : _node(iNode), _owner(iOwner), _isOwner(iIsOwner) {
   if (!_isOwner) _owner->AddRef();
 }
@@ -306,15 +288,15 @@ DomNode<Interface>::~DomNode() {
 
 template <class Interface>
 HRESULT DomNode<Interface>::GetNodeType(unsigned short& oType) {
-  switch (_node->type) {
-    case XML_ELEMENT_NODE: oType = QIR_ELEMENT_NODE; break;
-    case XML_TEXT_NODE: oType = QIR_TEXT_NODE; break;
-    case XML_CDATA_SECTION_NODE: oType = QIR_CDATA_SECTION_NODE; break;
-    case XML_ENTITY_REF_NODE: oType = QIR_ENTITY_REFERENCE_NODE; break;
-    case XML_PI_NODE: oType = QIR_PROCESSING_INSTRUCTION_NODE; break;
-    case XML_COMMENT_NODE: oType = QIR_COMMENT_NODE; break;
-    case XML_DOCUMENT_NODE: oType = QIR_DOCUMENT_NODE; break;
-    case XML_DTD_NODE: oType = QIR_DOCUMENT_TYPE_NODE; break;
+  switch (_node->Kind) {
+    case NodeKind::Element: oType = QIR_ELEMENT_NODE; break;
+    case NodeKind::Text: oType = QIR_TEXT_NODE; break;
+    case NodeKind::CData: oType = QIR_CDATA_SECTION_NODE; break;
+    case NodeKind::EntityRef: oType = QIR_ENTITY_REFERENCE_NODE; break;
+    case NodeKind::Instruction: oType = QIR_PROCESSING_INSTRUCTION_NODE; break;
+    case NodeKind::Comment: oType = QIR_COMMENT_NODE; break;
+    case NodeKind::Document: oType = QIR_DOCUMENT_NODE; break;
+    case NodeKind::DocumentType: oType = QIR_DOCUMENT_TYPE_NODE; break;
     default: oType = 0; return E_FAIL;
   }
   return S_OK;
@@ -324,13 +306,12 @@ template <class Interface>
 HRESULT DomNode<Interface>::GetNodeName(QIRUnicodeString& oName) {
   HRESULT hr = E_FAIL;
   try {
-    switch (_node->type) {
-      case XML_ELEMENT_NODE: oName = QualifiedName(_node->name, _node->ns); break;
-      case XML_TEXT_NODE: oName = "#text"; break;
-      case XML_CDATA_SECTION_NODE: oName = "#cdata-section"; break;
-      case XML_COMMENT_NODE: oName = "#comment"; break;
-      case XML_DOCUMENT_NODE: oName = "#document"; break;
-      default: oName = AsChar(_node->name); break;
+    switch (_node->Kind) {
+      case NodeKind::Text: oName = "#text"; break;
+      case NodeKind::CData: oName = "#cdata-section"; break;
+      case NodeKind::Comment: oName = "#comment"; break;
+      case NodeKind::Document: oName = "#document"; break;
+      default: oName = _node->Name; break;
     }
     hr = S_OK;
   } catch (QIRError& error) {
@@ -349,7 +330,7 @@ HRESULT DomNode<Interface>::GetFirstChild(QIRIDOMNode_var& oChild) {
 
 template <class Interface>
 HRESULT DomNode<Interface>::GetNextSibling(QIRIDOMNode_var& oSibling) {
-  return HandOut(_node->next, _owner, oSibling);
+  return HandOut(_node->Next, _owner, oSibling);
 }
 
 template <class Interface>
@@ -360,12 +341,12 @@ HRESULT DomNode<Interface>::AppendChild(const QIRIDOMNode_var& iChild) {
     if (QIRCallShouldFail("AppendChild")) return hr;
     const NodeAccess* access = dynamic_cast<const NodeAccess*>(iChild.get());
     if (!access || access->Owner() != _owner) return hr;  // another document or implementation
-    xmlNodePtr child = access->XmlNode();
-    if (!CanHold(_node, child)) return hr;
-    for (xmlNodePtr up = _node; up; up = up->parent)
+    Node* child = access->XmlNode();
+    if (!CanHold(_node, child, _owner->Content())) return hr;
+    for (Node* up = _node; up; up = up->Parent)
       if (up == child) return hr;  // the child would contain itself
-    xmlUnlinkNode(child);
-    LinkAsLast(_node, child);
+    Tree::Unlink(child);
+    Tree::Append(_node, child);
     _owner->Touch();
     hr = S_OK;
   } catch (QIRError& error) {
@@ -382,7 +363,7 @@ HRESULT DomNode<Interface>::AppendChild(const QIRIDOMNode_var& iChild) {
 HRESULT DomElement::GetTagName(QIRUnicodeString& oName) {
   HRESULT hr = E_FAIL;
   try {
-    oName = QualifiedName(_node->name, _node->ns);
+    oName = _node->Name;
     hr = S_OK;
   } catch (QIRError& error) {
     error.Flush();
@@ -395,10 +376,16 @@ HRESULT DomElement::GetTagName(QIRUnicodeString& oName) {
 
 HRESULT DomElement::SetAttribute(const QIRUnicodeString& iName, const QIRUnicodeString& iValue) {
   HRESULT hr = E_FAIL;
-  if (!IsNameValid(iName)) return hr;
   try {
+    Tree& tree = _owner->Content();
+    const char* name = iName.IsNull() ? nullptr : TreeName(iName, tree);
+    if (!name) return hr;
     if (QIRCallShouldFail("SetAttribute")) return hr;
-    if (!xmlSetProp(_node, AsXml(iName), AsXml(iValue))) return hr;
+    // A value no parser would read back is refused rather than written.
+    const char* value = iValue.ConvertToChar();
+    const std::size_t size = static_cast<std::size_t>(iValue.GetLengthInByte());
+    if (!QIRXMLInternal::IsXmlText(value, size)) return hr;
+    tree.SetAttribute(_node, name, value, size);
     _owner->Touch();
     hr = S_OK;
   } catch (QIRError& error) {
@@ -415,31 +402,21 @@ HRESULT DomElement::GetAttribute(const QIRUnicodeString& iName, QIRUnicodeString
   try {
     if (QIRCallShouldFail("GetAttribute")) return hr;
     const char* name = iName.ConvertToChar();
-    xmlAttrPtr attribute = _node->properties;
-    while (attribute && !HasQualifiedName(attribute->name, attribute->ns, name))
-      attribute = attribute->next;
-    if (attribute) {
-      xmlNodePtr text = attribute->children;
-      if (!text) {
-        oValue = QIRUnicodeString();
-      } else if (text->type == XML_TEXT_NODE && !text->next) {
-        oValue = AsChar(text->content);  // the usual case, read without a copy
-      } else {
-        std::unique_ptr<xmlChar, void (*)(void*)> joined(
-            xmlNodeListGetString(_node->doc, text, 1), xmlFree);
-        if (!joined) return hr;
-        oValue = AsChar(joined.get());
-      }
+    if (const Attribute* attribute = _owner->Content().FindAttribute(_node, name)) {
+      oValue = attribute->Value;
       return S_OK;
     }
     // Defaults declared by the document type read as if they were written.
     xmlAttributePtr declared = nullptr;
-    xmlDocPtr tree = _node->doc;
-    if (tree && !_node->ns && tree->intSubset)
-      declared = xmlGetDtdAttrDesc(tree->intSubset, _node->name, AsXml(iName));
-    if (tree && !_node->ns && !declared && tree->extSubset)
-      declared = xmlGetDtdAttrDesc(tree->extSubset, _node->name, AsXml(iName));
-    oValue = declared && declared->defaultValue ? AsChar(declared->defaultValue) : "";
+    xmlDocPtr holder = _owner->Content().Declarations();
+    const xmlChar* element = reinterpret_cast<const xmlChar*>(_node->Name);
+    if (holder && !_node->InNamespace && holder->intSubset)
+      declared = xmlGetDtdAttrDesc(holder->intSubset, element, AsXml(iName));
+    if (holder && !_node->InNamespace && !declared && holder->extSubset)
+      declared = xmlGetDtdAttrDesc(holder->extSubset, element, AsXml(iName));
+    oValue = declared && declared->defaultValue
+                 ? reinterpret_cast<const char*>(declared->defaultValue)
+                 : "";
     hr = S_OK;
   } catch (QIRError& error) {
     error.Flush();
@@ -457,33 +434,19 @@ HRESULT DomElement::GetElementsByTagName(const QIRUnicodeString& iTag,
 
 // --- documents
 
-DomDocument::DomDocument(xmlDocPtr iTree)
-    : DomNode(reinterpret_cast<xmlNodePtr>(iTree), this, true), _tree(iTree) {}
-
-DomDocument::~DomDocument() {
-  // Every parent is read before anything is freed, since a loose subtree may hold other
-  // created elements; and the loose ones go before the document, whose dictionary may
-  // hold their names.
-  const auto loose = std::partition(_created.begin(), _created.end(),
-                                    [](xmlNodePtr iNode) { return iNode->parent == nullptr; });
-  for (auto node = _created.begin(); node != loose; ++node) xmlFreeNode(*node);
-  xmlFreeDoc(_tree);
-}
+DomDocument::DomDocument(std::unique_ptr<Tree> iTree)
+    : DomNode(iTree->DocumentNode(), this, true), _tree(std::move(iTree)) {}
 
 HRESULT DomDocument::CreateElement(const QIRUnicodeString& iTag, QIRIDOMElement_var& oElement) {
   HRESULT hr = E_FAIL;
   oElement = NULL_var;
-  if (!IsNameValid(iTag)) return hr;
+  if (iTag.IsNull()) return hr;
   try {
+    const char* name = TreeName(iTag, *_tree);
+    if (!name) return hr;
     if (QIRCallShouldFail("CreateElement")) return hr;
-    xmlNodePtr node = xmlNewDocNode(_tree, nullptr, AsXml(iTag), nullptr);
-    if (!node) return hr;
-    try {
-      _created.push_back(node);
-    } catch (...) {
-      xmlFreeNode(node);  // an untracked node would never be freed
-      throw;
-    }
+    Node* node = _tree->NewNode(NodeKind::Element, nullptr, 0);
+    node->Name = name;
     oElement.Attach(new DomElement(node, this));
     hr = S_OK;
   } catch (QIRError& error) {
@@ -504,7 +467,7 @@ HRESULT DomDocument::GetDocumentElement(QIRIDOMElement_var& oElement) {
   HRESULT hr = E_FAIL;
   oElement = NULL_var;
   try {
-    xmlNodePtr root = xmlDocGetRootElement(_tree);
+    Node* root = _tree->DocumentElement();
     if (root) oElement.Attach(new DomElement(root, this));
     hr = S_OK;
   } catch (QIRError& error) {
@@ -529,7 +492,7 @@ HRESULT DetachedDocumentType::GetNodeName(QIRUnicodeString& oName) {
 
 // --- node lists
 
-DomNodeList::DomNodeList(std::vector<xmlNodePtr>&& iNodes, DomDocument* iOwner)
+DomNodeList::DomNodeList(std::vector<Node*>&& iNodes, DomDocument* iOwner)
     : _nodes(std::move(iNodes)), _owner(iOwner) {
   _owner->AddRef();
 }
@@ -585,17 +548,20 @@ HRESULT DomImplementation::CreateDocument(const QIRUnicodeString& /*iNamespace*/
   if (iType != NULL_var && !type) return hr;  // a type already in a document, or not ours
   try {
     if (QIRCallShouldFail("CreateDocument")) return hr;
-    xmlDocPtr tree = xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0"));
-    if (!tree) return hr;
+    auto tree = std::make_unique<Tree>();
     if (type) {
+      // The declarations live in a libxml2 document of their own, which writes them.
+      xmlDocPtr holder = xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0"));
+      if (!holder) return hr;
+      tree->SetDeclarations(holder);
       const xmlChar* publicId = type->PublicId.IsNull() ? nullptr : AsXml(type->PublicId);
       const xmlChar* systemId = type->SystemId.IsNull() ? nullptr : AsXml(type->SystemId);
-      if (!xmlCreateIntSubset(tree, AsXml(type->Name), publicId, systemId)) {
-        xmlFreeDoc(tree);
-        return hr;
-      }
+      if (!xmlCreateIntSubset(holder, AsXml(type->Name), publicId, systemId)) return hr;
+      Tree::Append(tree->DocumentNode(),
+                   tree->NewNode(NodeKind::DocumentType, type->Name.ConvertToChar(),
+                                 static_cast<std::size_t>(type->Name.GetLengthInByte())));
     }
-    hr = QIRXMLInternal::WrapDocument(tree, oDocument);
+    hr = QIRXMLInternal::WrapDocument(std::move(tree), oDocument);
   } catch (QIRError& error) {
     error.Flush();
     hr = E_FAIL;
@@ -615,21 +581,21 @@ const IID IID_QIRIDOMNodeList = {"QIRIDOMNodeList", &QIRCastTo<QIRIDOMNodeList>}
 const IID IID_QIRIDOMImplementation = {"QIRIDOMImplementation",
                                        &QIRCastTo<QIRIDOMImplementation>};
 
-HRESULT QIRXMLInternal::WrapDocument(xmlDocPtr iDocument, QIRIDOMDocument_var& oDocument) {
+HRESULT QIRXMLInternal::WrapDocument(std::unique_ptr<Tree> iTree,
+                                     QIRIDOMDocument_var& oDocument) {
   oDocument = NULL_var;
-  if (!iDocument) return E_FAIL;
+  if (!iTree) return E_FAIL;
   try {
-    oDocument.Attach(new DomDocument(iDocument));
+    oDocument.Attach(new DomDocument(std::move(iTree)));
   } catch (...) {
-    xmlFreeDoc(iDocument);
     return E_FAIL;
   }
   return S_OK;
 }
 
-xmlDocPtr QIRXMLInternal::TreeOf(const QIRIDOMDocument_var& iDocument) {
+Tree* QIRXMLInternal::TreeOf(const QIRIDOMDocument_var& iDocument) {
   const DomDocument* document = dynamic_cast<const DomDocument*>(iDocument.get());
-  return document ? document->Tree() : nullptr;
+  return document ? &document->Content() : nullptr;
 }
 
 QIRIDOMImplementation* QIRXMLInternal::NewImplementation() { return new DomImplementation; }

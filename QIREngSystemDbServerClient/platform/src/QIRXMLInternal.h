@@ -2,18 +2,18 @@
 #define QIRXMLInternal_H
 // What the XML layer's sources share; never included outside platform/src.
 
-#include <libxml/tree.h>
-
+#include <memory>
 #include <string>
 
 #include "QIRXMLServices.h"
+#include "QIRXMLTree.h"
 
 namespace QIRXMLInternal {
 
-// Takes iDocument over in every case (freed on failure) and hands out its first handle.
-HRESULT WrapDocument(xmlDocPtr iDocument, QIRIDOMDocument_var& oDocument);
+// Takes iTree over in every case (freed on failure) and hands out its first handle.
+HRESULT WrapDocument(std::unique_ptr<Tree> iTree, QIRIDOMDocument_var& oDocument);
 // The tree behind a document of this layer; null for an empty handle or another implementation.
-xmlDocPtr TreeOf(const QIRIDOMDocument_var& iDocument);
+Tree* TreeOf(const QIRIDOMDocument_var& iDocument);
 
 // A new DOM implementation, holding one reference for the caller.
 QIRIDOMImplementation* NewImplementation();

@@ -91,6 +91,12 @@ bool QIRXMLInternal::ReadWholeFile(const char* iPath, std::string& oBytes)
   if (!iPath || !*iPath) return false;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(iPath, "rb"), &std::fclose);
   if (!file) return false;
+  // Sized once when the size is known: growing by doubling would hold up to twice the file.
+  if (std::fseek(file.get(), 0, SEEK_END) == 0) {
+    const long size = std::ftell(file.get());
+    if (size > 0) oBytes.reserve(static_cast<std::size_t>(size));
+    std::rewind(file.get());
+  }
   char chunk[65536];
   std::size_t count = 0;
   while ((count = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) oBytes.append(chunk, count);
