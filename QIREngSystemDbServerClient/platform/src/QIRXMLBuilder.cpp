@@ -20,6 +20,7 @@
 
 #include "QIRError.h"
 #include "QIRFaultInjection.h"
+#include "QIRFileServices.h"
 #include "QIRXMLServices.h"
 
 namespace {
@@ -458,12 +459,9 @@ HRESULT DomBuilder::WriteToFile(const QIRIDOMDocument_var& iDocument, const QIRU
     XmlText text(nullptr, xmlFree);
     int size = 0;
     if (!Dump(tree, EncodingOption(iOptionNames, iOptionValues), text, size)) return hr;
-    // Written here rather than by libxml2, which reports an unwritable path on stderr.
-    std::FILE* file = std::fopen(iPath.ConvertToChar(), "wb");
-    if (!file) return hr;
-    const std::size_t written = std::fwrite(text.get(), 1, static_cast<std::size_t>(size), file);
-    const bool closed = std::fclose(file) == 0;
-    if (written == static_cast<std::size_t>(size) && closed) hr = S_OK;
+    // Written by the platform rather than by libxml2, which reports an unwritable path on
+    // stderr and leaves a partial file behind when the disk fills.
+    hr = QIRWriteFileAtomically(iPath.ConvertToChar(), text.get(), static_cast<std::size_t>(size));
   } catch (QIRError& error) {
     error.Flush();
     hr = E_FAIL;
