@@ -74,7 +74,6 @@ bool FindBelow(const std::string& iDirectory, const char* iName, int iDepth, std
   return false;
 }
 
-
 // Where a write of iPath lands: the file a symbolic link names, so that the link survives.
 // A dangling link has no such file and is itself replaced.
 std::string WriteTarget(const char* iPath) {
@@ -306,6 +305,8 @@ HRESULT QIRWriteFileAtomically(const char* iPath, const void* iBytes, std::size_
       if (S_ISDIR(existing.st_mode)) return E_FAIL;
       return WriteInPlace(target, bytes, iSize);
     }
+    // Renaming would replace a file the process could not have written to.
+    if (exists && access(target.c_str(), W_OK) != 0) return E_FAIL;
     if (QIRCallShouldFail("WriteFileOpen")) return E_FAIL;
     std::string temporary;
     const int descriptor = CreateTemporary(target, temporary);
