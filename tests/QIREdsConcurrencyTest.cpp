@@ -203,22 +203,21 @@ void WriteDictionaries(const Shared& iShared, const fs::path& iDirectory, Transc
       .Then(ReadFile(empty));
 }
 
+typedef HRESULT (QIREdsXMLParser::*PartReader)(const QIRUnicodeString&, Strings&, Strings&,
+                                               Strings&) const;
+
 void ReadJobs(const QIREdsXMLParser& iParser, const char* iJobId, Transcript& ioOut)
 {
-  Strings ids, types, inputs, a, b, cc;
+  Strings ids, types, inputs, rows;
   ioOut.Add("Definitions", iParser.GetJobDefinition(ids, types, inputs))
       .Then(Join(ids) + Join(types) + Join(inputs));
-  ioOut.Add("Inputs", iParser.GetJobInput(iJobId, a, b, cc)).Then(Join(a) + Join(b) + Join(cc));
-  a.RemoveAll(), b.RemoveAll(), cc.RemoveAll();
-  ioOut.Add("Context", iParser.GetJobContextInput(iJobId, a, b, cc))
-      .Then(Join(a) + Join(b) + Join(cc));
-  a.RemoveAll(), b.RemoveAll(), cc.RemoveAll();
-  ioOut.Add("Outputs", iParser.GetJobOutput(iJobId, a, b, cc)).Then(Join(a) + Join(b) + Join(cc));
-  a.RemoveAll(), b.RemoveAll(), cc.RemoveAll();
-  ioOut.Add("DeleteErrors", iParser.GetJobDeleteErrOutput(iJobId, a, b, cc))
-      .Then(Join(a) + Join(b) + Join(cc));
-  a.RemoveAll();
-  ioOut.Add("Report", iParser.GetJobReportOutput(iJobId, a)).Then(Join(a));
+  for (const PartReader reader :
+       {&QIREdsXMLParser::GetJobInput, &QIREdsXMLParser::GetJobContextInput,
+        &QIREdsXMLParser::GetJobOutput, &QIREdsXMLParser::GetJobDeleteErrOutput}) {
+    Strings a, b, c;
+    ioOut.Add("Parts", (iParser.*reader)(iJobId, a, b, c)).Then(Join(a) + Join(b) + Join(c));
+  }
+  ioOut.Add("Report", iParser.GetJobReportOutput(iJobId, rows)).Then(Join(rows));
   QIRUnicodeString key, file, type, parm;
   ioOut.Add("Error", iParser.GetJobError(iJobId, key, file, type, parm))
       .Then(std::string(key.ConvertToChar()) + file.ConvertToChar() + type.ConvertToChar() +
@@ -362,7 +361,7 @@ TEST(QIREdsConcurrency, SharedReadersAndOwnParsers_MatchOneThread)
     EXPECT_NE(std::string::npos,
               alone[0].find("ClassTable 00000000\n  = qm41862.Cableway_Arc_Points\n"));
     EXPECT_NE(std::string::npos, alone[0].find("<Class Name=\"Cable_Instance\""));
-    EXPECT_NE(std::string::npos, alone[0].find("Outputs 00000000\n  = RouteR-9Uuid\n"));
+    EXPECT_NE(std::string::npos, alone[0].find("Parts 00000000\n  = RouteR-9Uuid\n"));
   }
   EXPECT_EQ(live, QIRBaseUnknown::GetLiveObjectCount()) << "components left alive";
 }
