@@ -130,3 +130,21 @@ TEST(QIRFileServices, WriteFileAtomically_KeepsLinksModesAndDevices) {
   ASSERT_EQ(S_OK, QIRWriteFileAtomically("/dev/null", "x", 1));
   EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
+
+// Renaming needs only the directory's permission; the file's own must still be asked for.
+TEST(QIRFileServices, WriteFileAtomically_RefusesReadOnlyFile) {
+  const Tree tree;
+  const fs::path target = tree.Root / "root/read-only";
+  std::ofstream(target) << "old";
+  fs::permissions(target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(tree.Root, fs::perms::all);
+  fs::permissions(tree.Root / "root", fs::perms::all);
+  const std::set<std::string> before = Listing(target.parent_path());
+  // Root may write anything: the check runs as an unprivileged user.
+  EXPECT_EQ(1, ChildStatus([&] {
+    if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return S_OK;
+    return QIRWriteFileAtomically(target.c_str(), "new", 3);
+  }));
+  EXPECT_EQ("old", ReadFile(target));
+  EXPECT_EQ(before, Listing(target.parent_path()));
+}

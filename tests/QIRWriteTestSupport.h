@@ -31,7 +31,7 @@ inline std::set<std::string> Listing(const std::filesystem::path& iDirectory)
 // Runs iWrite in a child process whose files may not grow beyond iLimit bytes. SIGXFSZ is
 // ignored, so a write past the limit fails with EFBIG rather than killing the child. The
 // child's exit status: 0 when iWrite succeeded, 1 when it failed.
-inline int StatusUnderFileSizeLimit(rlim_t iLimit, const std::function<HRESULT()>& iWrite)
+inline int ChildStatus(const std::function<HRESULT()>& iWrite, rlim_t iLimit = RLIM_INFINITY)
 {
   std::fflush(nullptr);  // the child must not write the parent's buffers a second time
   const pid_t child = fork();
@@ -64,7 +64,7 @@ inline void ExpectAllOrNothing(const std::filesystem::path& iPath,
     EXPECT_EQ(older, ReadFile(iPath)) << point;
     EXPECT_EQ(before, Listing(iPath.parent_path())) << point;
   }
-  EXPECT_EQ(1, StatusUnderFileSizeLimit(16, iWrite)) << "under a file-size limit";
+  EXPECT_EQ(1, ChildStatus(iWrite, 16)) << "under a file-size limit";
   EXPECT_EQ(older, ReadFile(iPath)) << "under a file-size limit";
   EXPECT_EQ(before, Listing(iPath.parent_path())) << "under a file-size limit";
 
