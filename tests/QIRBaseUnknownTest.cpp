@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "QIRError.h"
 
 extern const IID IID_Shape;
@@ -102,4 +106,34 @@ TEST(QIRBaseUnknown, QueryInterface_DirectTieAndNone) {
   EXPECT_EQ(circle->GetRefCount(), 2u);
   drawable->Release();
   EXPECT_EQ(circle->GetRefCount(), 1u);
+}
+
+// Counts taken and given back from many threads at once balance, and the last Release frees
+// the object exactly once; ties registered meanwhile are found by every later query.
+TEST(QIRBaseUnknown, AddRefRelease_ManyThreadsBalance) {
+  const LiveObjects live;
+  constexpr int kThreads = 8, kRounds = 20000;
+  Shape* shared = new Shape;
+  std::atomic<int> ready{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      ++ready;
+      while (ready.load() < kThreads) std::this_thread::yield();
+      if (t == 0) QIRRegisterTie("IDrawable", "Circle", &CreateDrawable);
+      for (int i = 0; i < kRounds; ++i) {
+        QIRVar<Shape> handle(shared);  // AddRef here, Release at the end of the round
+        if (i % 1000 == 0) QIRVar<IDrawable> drawable(handle);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(shared->GetRefCount(), 1u);
+  EXPECT_EQ(shared->Release(), 0u);  // LiveObjects and ASan see whether it was freed once
+
+  QIRVar<Circle> circle;
+  circle.Attach(new Circle);
+  QIRVar<IDrawable> drawable(circle);
+  ASSERT_TRUE(drawable != NULL_var);
+  EXPECT_STREQ(drawable->Draw(), "Circle");
 }

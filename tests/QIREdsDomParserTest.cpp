@@ -11,6 +11,7 @@
 
 #include "QIRFaultInjection.h"
 #include "QIREdsTestSupport.h"
+#include "QIRWriteTestSupport.h"
 #include "QIREdsXMLParser.h"
 
 namespace {
@@ -207,4 +208,16 @@ TEST(QIREdsDomParser, HostileDocuments_NoOutsideContentAndBoundedExpansion) {
     }
   }
   std::filesystem::remove_all(kTemp);
+}
+
+TEST(QIREdsDomParser, GenerateFile_AllOrNothing) {
+  QIREdsDomParser parser;
+  ASSERT_EQ(S_OK, parser.Init("EDB_Jobs", "1.0"));
+  const std::filesystem::path directory = kTemp / "generate";
+  std::filesystem::create_directories(directory);
+  const std::filesystem::path target = directory / "jobs.xml";
+  ExpectAllOrNothing(target, [&] { return parser.GenerateFile(target.c_str()); });
+  EXPECT_EQ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<EDB_Jobs version=\"1.0\"/>\n",
+            ReadFile(target));
+  std::filesystem::remove_all(directory);
 }

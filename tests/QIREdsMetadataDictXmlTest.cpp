@@ -1,16 +1,23 @@
 #include "QIREdsMetadataDict.h"
 
+#include <sys/mount.h>
+#include <sys/wait.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "QIRFaultInjection.h"
 #include "QIREdsTestSupport.h"
+#include "QIRWriteTestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -71,6 +78,60 @@ std::string PoolUuid(int k)
   return text;
 }
 std::string Written(int k) { return PoolUuid(k).erase(23, 1); }
+
+// The exit status of `qireds dictionary` writing iOutput, its standard error in oError; -1
+// when the tool is not built. iLimit, when given, caps the size of the files it writes.
+int RunDictionaryCommand(const fs::path& iPool, const fs::path& iOutput, std::string& oError,
+                         const char* iLimit = nullptr)
+{
+  const fs::path tool = fs::path(QIREDS_BINARY_DIR) / "tools" / "qireds";
+  if (!fs::exists(tool)) return -1;
+  const fs::path error = fs::path(::testing::TempDir()) / "dictxml-command.err";
+  std::string command = "exec " + tool.string() + " dictionary --uuids '" + iPool.string() +
+                        "' -o '" + iOutput.string() + "' >/dev/null 2>'" + error.string() + "'";
+  // Ignored, so that the write past the limit fails instead of killing the tool.
+  if (iLimit) command = std::string("trap '' XFSZ; ulimit -f ") + iLimit + "; " + command;
+  const int status = std::system(command.c_str());
+  oError = ReadFile(error);
+  fs::remove(error);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+}
+
+// A tmpfs of iSize mounted on iPoint for the life of the object; Mounted() false where the
+// machine refuses (not root, or no right to mount).
+class SmallFileSystem {
+ public:
+  SmallFileSystem(const fs::path& iPoint, const char* iSize) : _point(iPoint)
+  {
+    fs::create_directories(iPoint);
+    const std::string options = std::string("size=") + iSize;
+    if (mount("tmpfs", iPoint.c_str(), "tmpfs", MS_NOSUID | MS_NODEV | MS_NOEXEC,
+              options.c_str()) != 0)
+      _error = std::strerror(errno);
+  }
+  ~SmallFileSystem()
+  {
+    if (_error.empty()) umount2(_point.c_str(), MNT_DETACH);
+  }
+  bool Mounted() const { return _error.empty(); }
+  const std::string& Error() const { return _error; }
+
+  // Fills what space is left with one file.
+  void Fill(const fs::path& iFiller) const
+  {
+    std::FILE* file = std::fopen(iFiller.c_str(), "wb");
+    ASSERT_NE(nullptr, file);
+    const std::string block(4096, 'f');
+    while (std::fwrite(block.data(), 1, block.size(), file) == block.size() &&
+           std::fflush(file) == 0) {
+    }
+    std::fclose(file);
+  }
+
+ private:
+  fs::path _point;
+  std::string _error;
+};
 
 class QIREdsMetadataDictXml : public ::testing::Test {
  protected:
@@ -280,4 +341,74 @@ TEST_F(QIREdsMetadataDictXml, GenerateOrvaneMetaData_BlankPoolTextKeepsItsPlace)
   EXPECT_EQ("", items.at("Work_Package").at("Uuid"));
   EXPECT_EQ("", items.at("Work_Package/Work_package_type").at("Uuid"));
   EXPECT_EQ(Written(2), items.at("Work_Package/Last_update_time").at("Uuid"));
+}
+
+TEST_F(QIREdsMetadataDictXml, WriteDOMDoc_AllOrNothing)
+{
+  QIRIDOMDocument_var document;
+  ASSERT_EQ(S_OK, _dictionary.CreateDOMDocument("Package", "Dictionary00.dtd", document));
+  ExpectAllOrNothing(_output, [&] { return _dictionary.WriteDOMDoc(document, _output.c_str()); });
+  EXPECT_EQ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<!DOCTYPE Package SYSTEM \"Dictionary00.dtd\">\n",
+            ReadFile(_output));
+}
+
+TEST_F(QIREdsMetadataDictXml, GenerateOrvaneMetaData_AllOrNothing)
+{
+  const fs::path pool = ExistingDictionary(117);
+  ::testing::internal::CaptureStdout();  // the progress trace, seven times over
+  ExpectAllOrNothing(_output, [&] {
+    return _dictionary.GenerateOrvaneMetaData(pool.c_str(), _none, _none, _output.c_str());
+  });
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(12, CountTag(Parse(_output), "Class"));
+}
+
+TEST_F(QIREdsMetadataDictXml, DictionaryCommand_CutShortKeepsOlderFile)
+{
+  const fs::path pool = ExistingDictionary(117);
+  std::ofstream(_output) << "older";
+  const std::set<std::string> before = Listing(_dir);
+  std::string error;
+  const int status = RunDictionaryCommand(pool, _output, error, "1");
+  if (status == -1) GTEST_SKIP() << "qireds is not built";
+  EXPECT_EQ(1, status);
+  EXPECT_EQ(0U, error.find("qireds dictionary: ")) << error;  // one line, the reason last
+  EXPECT_EQ(error.size() - 1, error.find('\n')) << error;
+  EXPECT_EQ("older", ReadFile(_output));
+  EXPECT_EQ(before, Listing(_dir));
+
+  ASSERT_EQ(0, RunDictionaryCommand(pool, _output, error)) << error;
+  EXPECT_EQ(12, CountTag(Parse(_output), "Class"));
+  EXPECT_EQ(before, Listing(_dir));
+}
+
+TEST_F(QIREdsMetadataDictXml, GenerateOrvaneMetaData_FullFileSystemKeepsOlderFile)
+{
+  const fs::path pool = ExistingDictionary(117);
+  const fs::path point = _dir / "small";
+  const SmallFileSystem small(point, "64k");
+  if (!small.Mounted()) GTEST_SKIP() << "cannot mount a tmpfs here: " << small.Error();
+  const fs::path output = point / "CableNetwork.xml";
+  std::ofstream(output) << "older";
+  small.Fill(point / "filler");
+  const std::set<std::string> before = Listing(point);
+
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(E_FAIL, _dictionary.GenerateOrvaneMetaData(pool.c_str(), _none, _none, output.c_str()));
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ("older", ReadFile(output));
+  EXPECT_EQ(before, Listing(point));
+  std::string error;
+  if (RunDictionaryCommand(pool, output, error) != -1) {
+    EXPECT_EQ("qireds dictionary: " + output.string() + ": No space left on device\n", error);
+    EXPECT_EQ("older", ReadFile(output));
+    EXPECT_EQ(before, Listing(point));
+  }
+
+  fs::remove(point / "filler");
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(S_OK, _dictionary.GenerateOrvaneMetaData(pool.c_str(), _none, _none, output.c_str()));
+  ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(12, CountTag(Parse(output), "Class"));
 }

@@ -1,5 +1,6 @@
 #include "QIREdsMetadataTool.h"
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "QIREdsTestSupport.h"
+#include "QIRWriteTestSupport.h"
 
 TEST(QIREdsMetadataTool, GetComputedAttrType_KnownAndUnknownNames)
 {
@@ -177,4 +179,22 @@ TEST(QIREdsMetadataTool, UnknownClass_FailsEveryClassQuery)
       EXPECT_TRUE(FAILED(queries[q](name))) << name << ", query " << q;
   EXPECT_EQ(0, a.Size() + b.Size() + c.Size() + flags.Size());
   EXPECT_STREQ("", tool.GetPrimaryKey("Nowhere").ConvertToChar());
+}
+
+TEST(QIREdsMetadataTool, GenerateOrvaneMetaData_AllOrNothing)
+{
+  const QIREdsMetadataTool tool;
+  const std::filesystem::path directory =
+      std::filesystem::path(::testing::TempDir()) / ("tool-dictionary-" + std::to_string(getpid()));
+  std::filesystem::create_directories(directory);
+  const std::filesystem::path pool = directory / "existing.dict",
+                              output = directory / "CableNetwork.xml";
+  WriteUuidPool(pool, 117);
+  const QIRListValQIRUnicodeString none;
+  ::testing::internal::CaptureStdout();  // the progress trace
+  ExpectAllOrNothing(output, [&] {
+    return tool.GenerateOrvaneMetaData(pool.c_str(), none, none, output.c_str());
+  });
+  ::testing::internal::GetCapturedStdout();
+  std::filesystem::remove_all(directory);
 }

@@ -11,6 +11,7 @@
 
 #include "QIRFaultInjection.h"
 #include "QIREdsTestSupport.h"
+#include "QIRWriteTestSupport.h"
 
 namespace {
 const std::string kJobsDir = std::string(QIREDS_TEST_DATA_DIR) + "/jobs";
@@ -321,4 +322,22 @@ TEST(QIREdsXMLParser, CopyFromParser_InputsThenRowsAndOutputs) {
   EXPECT_EQ(target.InsertSingleJobOutputFromParser(&source), E_FAIL);
   EXPECT_EQ(target.InsertSingleJobInputFromParser(nullptr), E_FAIL);
   EXPECT_EQ(Written(target), before);
+}
+
+TEST(QIREdsXMLParser, GenerateFile_AllOrNothing) {
+  QIREdsXMLParser parser;
+  ASSERT_EQ(S_OK, parser.Init("EDB_Jobs", "2"));
+  ASSERT_EQ(S_OK, parser.AppendJobDefinition("J1", "Delete", "x"));
+  ASSERT_EQ(S_OK, parser.InsertJobOutput("J1", "Name", "N", "String"));
+  const std::filesystem::path directory =
+      std::filesystem::temp_directory_path() / ("qireds-jobfile-" + std::to_string(getpid()));
+  std::filesystem::create_directories(directory);
+  const std::filesystem::path target = directory / "job.xml";
+  ExpectAllOrNothing(target, [&] { return parser.GenerateFile(target.c_str()); });
+  QIREdsXMLParser reread;
+  ASSERT_EQ(S_OK, reread.LoadFile(target.c_str(), 0));
+  Strings names, values, types;
+  ASSERT_EQ(S_OK, reread.GetJobOutput("J1", names, values, types));
+  EXPECT_EQ("Name N String", Join(names) + " " + Join(values) + " " + Join(types));
+  std::filesystem::remove_all(directory);
 }

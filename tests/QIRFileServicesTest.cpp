@@ -5,9 +5,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 
 #include "QIRFaultInjection.h"
+#include "QIRWriteTestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -81,4 +83,68 @@ TEST(QIRFileServices, FOpen_MissingOrArmedFails) {
     EXPECT_EQ(QIRFOpen(tree.Path("root/a/b/target").c_str(), "r", &handle), expected);
     if (handle) QIRFClose(handle);
   }
+}
+
+TEST(QIRFileServices, WriteFileAtomically_AllOrNothing) {
+  const Tree tree;
+  const std::string text = "<?xml version=\"1.0\"?>\n<new/>\n";
+  const fs::path target = tree.Root / "root/a/out.xml";
+  ExpectAllOrNothing(target, [&] {
+    return QIRWriteFileAtomically(target.c_str(), text.data(), text.size());
+  });
+  EXPECT_EQ(text, ReadFile(target));
+
+  // Without an older file, a failed write leaves no file at all.
+  const fs::path fresh = tree.Root / "root/a/b/fresh.xml";
+  const std::set<std::string> before = Listing(fresh.parent_path());
+  for (const char* point : {"WriteFileOpen", "WriteFileWrite", "WriteFileRename"}) {
+    QIRFailCall(point);
+    EXPECT_EQ(E_FAIL, QIRWriteFileAtomically(fresh.c_str(), text.data(), text.size())) << point;
+    QIRFailNothing();
+    EXPECT_EQ(before, Listing(fresh.parent_path())) << point;
+  }
+  EXPECT_EQ(E_FAIL, QIRWriteFileAtomically(nullptr, text.data(), text.size()));
+  EXPECT_EQ(E_FAIL, QIRWriteFileAtomically("", text.data(), text.size()));
+  EXPECT_EQ(E_FAIL, QIRWriteFileAtomically(fresh.c_str(), nullptr, 1));
+  EXPECT_EQ(E_FAIL, QIRWriteFileAtomically(tree.Path("root/a").c_str(), text.data(), text.size()));
+  EXPECT_EQ(E_FAIL, QIRWriteFileAtomically(tree.Path("none/x.xml").c_str(), text.data(), 1));
+  EXPECT_EQ(before, Listing(fresh.parent_path()));
+  EXPECT_EQ(S_OK, QIRWriteFileAtomically(fresh.c_str(), nullptr, 0));
+  EXPECT_EQ("", ReadFile(fresh));
+}
+
+TEST(QIRFileServices, WriteFileAtomically_KeepsLinksModesAndDevices) {
+  const Tree tree;
+  const fs::path target = tree.Root / "outside/kept";
+  std::ofstream(target) << "old";
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink(target, tree.Root / "root/link-to-kept");
+  ASSERT_EQ(S_OK, QIRWriteFileAtomically(tree.Path("root/link-to-kept").c_str(), "new", 3));
+  EXPECT_TRUE(fs::is_symlink(tree.Root / "root/link-to-kept"));
+  EXPECT_EQ("new", ReadFile(target));
+  EXPECT_EQ(fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read,
+            fs::status(target).permissions());
+  EXPECT_EQ((std::set<std::string>{"hidden", "kept"}), Listing(tree.Root / "outside"));
+
+  // A device is written, never replaced by a regular file.
+  ASSERT_EQ(S_OK, QIRWriteFileAtomically("/dev/null", "x", 1));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
+// Renaming needs only the directory's permission; the file's own must still be asked for.
+TEST(QIRFileServices, WriteFileAtomically_RefusesReadOnlyFile) {
+  const Tree tree;
+  const fs::path target = tree.Root / "root/read-only";
+  std::ofstream(target) << "old";
+  fs::permissions(target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(tree.Root, fs::perms::all);
+  fs::permissions(tree.Root / "root", fs::perms::all);
+  const std::set<std::string> before = Listing(target.parent_path());
+  // Root may write anything: the check runs as an unprivileged user.
+  EXPECT_EQ(1, ChildStatus([&] {
+    if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return S_OK;
+    return QIRWriteFileAtomically(target.c_str(), "new", 3);
+  }));
+  EXPECT_EQ("old", ReadFile(target));
+  EXPECT_EQ(before, Listing(target.parent_path()));
 }

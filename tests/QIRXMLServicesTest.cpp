@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
@@ -17,6 +18,7 @@
 
 #include "QIRFaultInjection.h"
 #include "QIREdsTestSupport.h"
+#include "QIRWriteTestSupport.h"
 
 namespace {
 
@@ -626,6 +628,22 @@ TEST_F(QIRXMLServices, FaultPointsAndUnknownClasses_Fail) {
   EXPECT_EQ(E_FAIL, CreateQIRIXMLSAXFactory(factory, CLSID_QIRXMLDOMDocumentBuilder));
   EXPECT_TRUE(builder == NULL_var && factory == NULL_var);
   std::remove(path.c_str());
+}
+
+TEST_F(QIRXMLServices, WriteToFile_AllOrNothing) {
+  QIRIDOMDocument_var document;
+  ASSERT_EQ(S_OK, ParseText("<a><b c=\"\xC3\xA9\"/></a>", document));
+  const std::filesystem::path directory =
+      std::filesystem::path(QIREDS_BINARY_DIR) / ("xml-write-" + std::to_string(getpid()));
+  std::filesystem::create_directories(directory);
+  const std::filesystem::path target = directory / "out.xml";
+  const Options latin1 = {{"QIREncoding", "ISO-8859-1"}};
+  ExpectAllOrNothing(target, [&] {
+    return _builder->WriteToFile(document, target.c_str(), latin1.Names, latin1.Values);
+  });
+  EXPECT_EQ("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<a>\n  <b c=\"\xE9\"/>\n</a>\n",
+            ReadFile(target));
+  std::filesystem::remove_all(directory);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "QIREdsMetadataDict.h"
 #include "QIREdsMetadataTable.h"
 #include "QIREdsMetadataTool.h"
+#include "QIRFileServices.h"
 #include "QIRXMLCheck.h"
 #include "QiredsCommands.h"
 
@@ -152,15 +153,12 @@ class TempFile {
   std::string _path;
 };
 
+// All or nothing, as the library writes files: a cut-short write keeps the older file.
 void WriteWhole(const std::string& iPath, const std::string& iBytes)
 {
-  std::FILE* file = std::fopen(iPath.c_str(), "wb");
-  if (!file) QiredsFail(kCommand, iPath + ": " + std::strerror(errno));
-  const bool written = std::fwrite(iBytes.data(), 1, iBytes.size(), file) == iBytes.size() &&
-                       std::fflush(file) == 0;
-  const int error = errno;
-  if (std::fclose(file) != 0 || !written)
-    QiredsFail(kCommand, iPath + ": " + std::strerror(written ? errno : error));
+  errno = 0;
+  if (SUCCEEDED(QIRWriteFileAtomically(iPath.c_str(), iBytes.data(), iBytes.size()))) return;
+  QiredsFail(kCommand, iPath + ": " + (errno ? std::strerror(errno) : "cannot be written"));
 }
 
 // A random UUID (version 4) in the standard form, upper-case; the generator turns it into the

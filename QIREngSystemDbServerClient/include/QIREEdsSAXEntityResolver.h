@@ -9,6 +9,7 @@
 #include "QIRUnicodeString.h"
 #include "QIRXMLServices.h"
 
+// Threads: read only after construction; parsers on several threads may share one.
 class QIREEdsSAXEntityResolver : public QIRBaseUnknown {
   QIR_DECLARE_CLASS
  public:

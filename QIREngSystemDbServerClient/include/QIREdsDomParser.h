@@ -9,6 +9,8 @@
 #include "QIRUnicodeString.h"
 #include "QIRXMLServices.h"
 
+// Threads: one thread at a time per object, const members included; separate objects may be
+// used on separate threads at once.
 class QIREdsDomParser {
  public:
   // Creates the DOM builder; without one every load and write fails (the failure is logged).

@@ -17,7 +17,8 @@ enum QIREdsEffMatchingStatusEnum {
   QIREdsEffOverlapping = 4  // some unit in common, not included
 };
 
-// Stateless: put one on the stack, call it, let it go.
+// Stateless: put one on the stack, call it, let it go. Threads: one object may serve several
+// threads at once.
 class QIREdsEffectivityTool : public QIRBaseUnknown {
  public:
   QIREdsEffectivityTool();

@@ -7,6 +7,7 @@
 #include "QIRLists.h"
 #include "QIRUnicodeString.h"
 
+// Threads: holds no state, so one object may serve several threads at once.
 // Stateless: put one on the stack, call it, let it go.
 class QIREdsGeneralTool : public QIRBaseUnknown {
  public:

@@ -5,6 +5,7 @@
 
 #include "QIRError.h"
 
+// Threads: like any exception object, used by one thread at a time.
 class QIREdsInternalError : public QIRInternalError {
   QIR_DECLARE_CLASS
  public:

@@ -12,6 +12,9 @@
 #include "QIRXMLServices.h"
 #include "QIREdsMetadataTable.h"
 
+// Threads: once Initialize has returned, any number of threads may call the const members and
+// read the public lists at once. Initialize, FillClassTypeTable, CleanupAllTables and writes
+// to the public lists must not run while any other thread uses the dictionary.
 class QIREdsMetadataDict : public QIRBaseUnknown {
   QIR_DECLARE_CLASS
  public:

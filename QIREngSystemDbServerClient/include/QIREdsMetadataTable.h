@@ -9,6 +9,8 @@
 #include "QIRLists.h"
 #include "QIRUnicodeString.h"
 
+// Threads: read only once the dictionary has built it, so any number of threads may read it,
+// and take and give back references, at once.
 class QIREdsMetadataTable : public QIRBaseUnknown {
   QIR_DECLARE_CLASS
  public:

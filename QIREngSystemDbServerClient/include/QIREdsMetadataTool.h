@@ -15,6 +15,8 @@
 #include "QIREdsMetadataDict.h"
 #include "QIREdsMetadataTable.h"
 
+// Threads: once constructed, a tool may be queried from any number of threads at once (every
+// query, GenerateOrvaneMetaData included, only reads it); its destruction must wait for them.
 class QIREdsMetadataTool : public QIRBaseUnknown {
  public:
   // Creates and initialises the dictionary and fills the computed-attribute table.

@@ -20,6 +20,9 @@
 #include "QIRXMLServices.h"
 #include "QIREdsDomParser.h"
 
+// Threads: one thread at a time per object, even for the const readers, which keep a lookup
+// cache; a source parser handed to a copy operation is read, so it too must not be in use
+// elsewhere. Separate objects may be used on separate threads at once.
 class QIREdsXMLParser : public QIREdsDomParser {
  public:
   // The longest value, in UTF-8 bytes, that a loader reads back from one attribute.

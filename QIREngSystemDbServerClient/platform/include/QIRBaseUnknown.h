@@ -2,6 +2,7 @@
 #define QIRBaseUnknown_H
 // Reference-counted components, their metaclasses, interface identifiers and handles.
 
+#include <atomic>
 #include <cstddef>
 #include <new>
 
@@ -69,6 +70,9 @@ class QIRMetaClass {
 // Root of every component. An object made with new starts with one reference and is
 // deleted by the Release that takes its count to 0; an object on the stack or inside
 // another is never deleted by Release.
+// Threads: AddRef, Release, the metaclass queries and GetLiveObjectCount may run on any
+// thread at once, so an object that several threads only read can be handed out and
+// given back from all of them; every other member is as safe as the derived class says.
 class QIRBaseUnknown {
  public:
   QIRBaseUnknown();
@@ -92,7 +96,7 @@ class QIRBaseUnknown {
   static unsigned long ClassId();
   static const IID& ClassIID() { return IID_QIRBaseUnknown; }
 
-  unsigned long GetRefCount() const { return _refCount; }
+  unsigned long GetRefCount() const { return _refCount.load(std::memory_order_relaxed); }
   // Components alive in the process, for tests that prove every reference was given back.
   static long GetLiveObjectCount();
 
@@ -104,7 +108,7 @@ class QIRBaseUnknown {
   static void operator delete(void*, void*) noexcept {}
 
  private:
-  unsigned long _refCount;
+  std::atomic<unsigned long> _refCount;
   bool _onHeap;
 };
 

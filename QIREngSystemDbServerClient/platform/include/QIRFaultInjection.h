@@ -7,7 +7,9 @@
 // "CreateInputSourceFromBuffer", "CreateInputSourceFromFile", "GetDOMImplementation",
 // "CreateDocumentType", "CreateDocument", "CreateElement", "SetAttribute", "GetAttribute",
 // "AppendChild", "GetElementsByTagName", "Item", "WriteToString", "WriteToFile",
-// "NewSequenceOctet", "FOpen".
+// "NewSequenceOctet", "FOpen", and the steps of QIRWriteFileAtomically: "WriteFileOpen",
+// "WriteFileWrite" (half the bytes are written first), "WriteFileFlush", "WriteFileSync",
+// "WriteFileClose" (the file is closed all the same), "WriteFileRename".
 
 // Arms iPoint: its (iSkip + 1)-th call from now on fails, once. Arming a point again
 // replaces its count; other points stay armed.

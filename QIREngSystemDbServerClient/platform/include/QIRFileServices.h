@@ -47,4 +47,13 @@ int QIRFGets(QIRFileHandle iFile, char* oBuffer, int iSize);
 // Closes the handle. S_OK, or E_FAIL for a null handle.
 HRESULT QIRFClose(QIRFileHandle iFile);
 
+// Replaces the file at iPath with iSize bytes from iBytes, all or nothing: they go to a new
+// file in the same directory, which is flushed, synced and renamed over iPath. On E_FAIL the
+// file at iPath is as it was (or still absent) and nothing is left beside it. A file the
+// process may not write is not replaced. A symbolic link keeps pointing where it did and its
+// target is replaced; a target that is not a regular file (a terminal, a pipe) is written in
+// place. A replaced file keeps its permissions (and its owner where the process may set it);
+// a new one gets those the umask allows. Every library write of a file comes through here.
+HRESULT QIRWriteFileAtomically(const char* iPath, const void* iBytes, std::size_t iSize);
+
 #endif

@@ -4,9 +4,7 @@
 #include <cassert>
 #include <cstdint>
 #include <cstring>
-#include <mutex>
 #include <string>
-#include <vector>
 
 #include "QIRError.h"
 
@@ -56,27 +54,22 @@ void ForgetBlock(void* iBlock) {
   }
 }
 
+// Entries are only ever added, at the front, and live for the process: a lookup walks the
+// list without a lock while another thread registers, and meets the newest entry first. The
+// head is constant-initialised, so registrations from static initialisers of any file find it.
 struct TieEntry {
   std::string Interface;
   std::string Implementation;
   QIRTieCreator Creator;
+  const TieEntry* Next;
 };
 
-std::mutex& TieMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
-
-// Function-local, so that registrations made by static initialisers of any file find it.
-std::vector<TieEntry>& Ties() {
-  static std::vector<TieEntry> ties;
-  return ties;
-}
+std::atomic<const TieEntry*> gTies{nullptr};
 
 QIRTieCreator FindTie(const char* iInterface, const QIRMetaClass* iMeta) {
-  std::lock_guard<std::mutex> lock(TieMutex());
+  const TieEntry* const first = gTies.load(std::memory_order_acquire);
   for (const QIRMetaClass* meta = iMeta; meta; meta = meta->GetBase()) {
-    for (auto entry = Ties().rbegin(); entry != Ties().rend(); ++entry)
+    for (const TieEntry* entry = first; entry; entry = entry->Next)
       if (entry->Interface == iInterface && entry->Implementation == meta->GetClassName())
         return entry->Creator;
   }
@@ -142,14 +135,22 @@ HRESULT QIRBaseUnknown::QueryInterface(const IID& iIID, void** oObject) {
   return S_OK;
 }
 
-unsigned long QIRBaseUnknown::AddRef() { return ++_refCount; }
+// Relaxed: whoever adds a reference already holds one, so nothing can be freed meanwhile.
+unsigned long QIRBaseUnknown::AddRef() {
+  return _refCount.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
+// Never below zero, even when a caller gives back more than it took. Acquire-release on the
+// decrement, so the thread that deletes sees every other holder's last use of the object.
 unsigned long QIRBaseUnknown::Release() {
-  assert(_refCount > 0 && "Release of an object without references");
-  if (_refCount == 0) return 0;
-  const unsigned long count = --_refCount;
-  if (count == 0 && _onHeap) delete this;
-  return count;
+  unsigned long count = _refCount.load(std::memory_order_relaxed);
+  do {
+    assert(count > 0 && "Release of an object without references");
+    if (count == 0) return 0;
+  } while (!_refCount.compare_exchange_weak(count, count - 1, std::memory_order_acq_rel,
+                                            std::memory_order_relaxed));
+  if (count == 1 && _onHeap) delete this;
+  return count - 1;
 }
 
 const QIRMetaClass* QIRBaseUnknown::GetMetaObject() const { return MetaObject(); }
@@ -196,8 +197,17 @@ void QIRBaseUnknown::operator delete(void* iBlock, const std::nothrow_t&) noexce
 void QIRRegisterTie(const char* iInterfaceName, const char* iImplementationName,
                     QIRTieCreator iCreator) {
   if (!iInterfaceName || !iImplementationName || !iCreator) return;
-  std::lock_guard<std::mutex> lock(TieMutex());
-  Ties().push_back({iInterfaceName, iImplementationName, iCreator});
+  TieEntry* entry = nullptr;
+  try {
+    entry = new TieEntry{iInterfaceName, iImplementationName, iCreator, nullptr};
+  } catch (...) {
+    return;  // called from static initialisers: nothing may escape
+  }
+  const TieEntry* first = gTies.load(std::memory_order_relaxed);
+  do {
+    entry->Next = first;
+  } while (!gTies.compare_exchange_weak(first, entry, std::memory_order_release,
+                                        std::memory_order_relaxed));
 }
 
 void QIRRaiseNullHandle(const char* iInterfaceName) {

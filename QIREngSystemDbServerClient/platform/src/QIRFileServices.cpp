@@ -1,10 +1,13 @@
 #include "QIRFileServices.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -69,6 +72,96 @@ bool FindBelow(const std::string& iDirectory, const char* iName, int iDepth, std
     if (FindBelow(path, iName, iDepth + 1, oPath)) return true;
   }
   return false;
+}
+
+// Where a write of iPath lands: the file a symbolic link names, so that the link survives.
+// A dangling link has no such file and is itself replaced.
+std::string WriteTarget(const char* iPath) {
+  struct stat info;
+  if (lstat(iPath, &info) != 0 || !S_ISLNK(info.st_mode)) return iPath;
+  char* resolved = realpath(iPath, nullptr);
+  if (!resolved) return iPath;
+  std::string target(resolved);
+  std::free(resolved);
+  return target;
+}
+
+std::string DirectoryOf(const std::string& iPath) {
+  const std::size_t slash = iPath.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : iPath.substr(0, slash);
+}
+
+// Unique within the process by the counter, across processes by the pid; the name is cut so
+// that the temporary stays within the length a directory entry allows.
+std::string TemporaryName(const std::string& iTarget) {
+  static std::atomic<unsigned long> counter{0};
+  const std::size_t slash = iTarget.rfind('/');
+  const std::string directory = slash == std::string::npos ? "" : iTarget.substr(0, slash + 1);
+  const std::string name = iTarget.substr(slash == std::string::npos ? 0 : slash + 1, 200);
+  return directory + "." + name + "." + std::to_string(getpid()) + "." +
+         std::to_string(counter.fetch_add(1, std::memory_order_relaxed)) + ".tmp";
+}
+
+// Made with the permissions 0666 less the umask, as a plain fopen would; never an existing file.
+int CreateTemporary(const std::string& iTarget, std::string& oName) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    oName = TemporaryName(iTarget);
+    const int descriptor = open(oName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor >= 0 || errno != EEXIST) return descriptor;
+  }
+  return -1;
+}
+
+bool WriteAll(int iDescriptor, const char* iBytes, std::size_t iSize) {
+  while (iSize > 0) {
+    const ssize_t written = write(iDescriptor, iBytes, iSize);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    iBytes += written;
+    iSize -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+// A device or a pipe cannot be renamed over; it gets the bytes directly.
+HRESULT WriteInPlace(const std::string& iTarget, const char* iBytes, std::size_t iSize) {
+  const int descriptor = open(iTarget.c_str(), O_WRONLY | O_CLOEXEC);
+  if (descriptor < 0) return E_FAIL;
+  const bool written = WriteAll(descriptor, iBytes, iSize);
+  const bool closed = close(descriptor) == 0;
+  return written && closed ? S_OK : E_FAIL;
+}
+
+// Each step may be made to fail on purpose; a step that fails leaves the temporary for the
+// caller to remove.
+bool FillTemporary(int iDescriptor, const char* iBytes, std::size_t iSize) {
+  std::FILE* file = fdopen(iDescriptor, "wb");
+  if (!file) {
+    close(iDescriptor);
+    return false;
+  }
+  bool done = true;
+  if (QIRCallShouldFail("WriteFileWrite")) {
+    // Half the bytes, as a write cut short by a full disk leaves them.
+    [[maybe_unused]] const std::size_t cut = std::fwrite(iBytes, 1, iSize / 2, file);
+    done = false;
+  } else {
+    done = std::fwrite(iBytes, 1, iSize, file) == iSize;
+  }
+  done = done && !QIRCallShouldFail("WriteFileFlush") && std::fflush(file) == 0;
+  done = done && !QIRCallShouldFail("WriteFileSync") && fsync(fileno(file)) == 0;
+  const bool closeFails = done && QIRCallShouldFail("WriteFileClose");
+  return std::fclose(file) == 0 && done && !closeFails;
+}
+
+// Makes the rename itself survive a crash. Some file systems cannot sync a directory; the
+// data is written by then, so that is no failure.
+void SyncDirectory(const std::string& iDirectory) {
+  const int descriptor = open(iDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return;
+  fsync(descriptor);
+  close(descriptor);
 }
 
 }  // namespace
@@ -199,4 +292,43 @@ HRESULT QIRFClose(QIRFileHandle iFile) {
   const int closed = std::fclose(iFile->File);
   delete iFile;
   return closed == 0 ? S_OK : E_FAIL;
+}
+
+HRESULT QIRWriteFileAtomically(const char* iPath, const void* iBytes, std::size_t iSize) {
+  if (!iPath || !*iPath || (!iBytes && iSize > 0)) return E_FAIL;
+  const char* bytes = iBytes ? static_cast<const char*>(iBytes) : "";
+  try {
+    const std::string target = WriteTarget(iPath);
+    struct stat existing;
+    const bool exists = stat(target.c_str(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode)) {
+      if (S_ISDIR(existing.st_mode)) {
+        errno = EISDIR;  // callers report the reason with strerror
+        return E_FAIL;
+      }
+      return WriteInPlace(target, bytes, iSize);
+    }
+    // Renaming would replace a file the process could not have written to.
+    if (exists && access(target.c_str(), W_OK) != 0) return E_FAIL;
+    if (QIRCallShouldFail("WriteFileOpen")) return E_FAIL;
+    std::string temporary;
+    const int descriptor = CreateTemporary(target, temporary);
+    if (descriptor < 0) return E_FAIL;
+    if (exists) {
+      // Best effort: without the right to, the new file is the writer's, as a new file is.
+      if (fchown(descriptor, existing.st_uid, existing.st_gid) != 0) errno = 0;
+      if (fchmod(descriptor, existing.st_mode & 07777) != 0) errno = 0;
+    }
+    const bool replaced = FillTemporary(descriptor, bytes, iSize) &&
+                          !QIRCallShouldFail("WriteFileRename") &&
+                          std::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!replaced) {
+      unlink(temporary.c_str());
+      return E_FAIL;
+    }
+    SyncDirectory(DirectoryOf(target));
+    return S_OK;
+  } catch (...) {
+    return E_FAIL;
+  }
 }

@@ -23,6 +23,7 @@
 
 #include "QIRError.h"
 #include "QIRFaultInjection.h"
+#include "QIRFileServices.h"
 #include "QIRXMLServices.h"
 
 namespace {
@@ -743,16 +744,6 @@ bool Serialise(Tree& iTree, const std::string& iEncoding, std::string& oBytes) {
   return true;
 }
 
-// Every file this builder writes goes through here, whole, once its text is complete.
-bool WriteBytesToFile(const char* iPath, const char* iBytes, std::size_t iSize) {
-  // Written here rather than by libxml2, which reports an unwritable path on stderr.
-  std::FILE* file = std::fopen(iPath, "wb");
-  if (!file) return false;
-  const std::size_t written = std::fwrite(iBytes, 1, iSize, file);
-  const bool closed = std::fclose(file) == 0;
-  return written == iSize && closed;
-}
-
 class DomBuilder final : public QIRIXMLDOMDocumentBuilder {
  public:
   HRESULT Parse(const QIRISAXInputSource_var& iSource, QIRIDOMDocument_var& oDocument,
@@ -851,7 +842,7 @@ HRESULT DomBuilder::WriteToFile(const QIRIDOMDocument_var& iDocument, const QIRU
     if (QIRCallShouldFail("WriteToFile")) return hr;
     std::string text;
     if (!Serialise(*tree, EncodingOption(iOptionNames, iOptionValues), text)) return hr;
-    if (WriteBytesToFile(iPath.ConvertToChar(), text.data(), text.size())) hr = S_OK;
+    hr = QIRWriteFileAtomically(iPath.ConvertToChar(), text.data(), text.size());
   } catch (QIRError& error) {
     error.Flush();
     hr = E_FAIL;
