@@ -1,5 +1,7 @@
 #include "QIREdsMetadataDict.h"
 
+#include <unistd.h>
+
 #include <sys/mount.h>
 #include <sys/wait.h>
 
@@ -86,7 +88,7 @@ int RunDictionaryCommand(const fs::path& iPool, const fs::path& iOutput, std::st
 {
   const fs::path tool = fs::path(QIREDS_BINARY_DIR) / "tools" / "qireds";
   if (!fs::exists(tool)) return -1;
-  const fs::path error = fs::path(::testing::TempDir()) / "dictxml-command.err";
+  const fs::path error = fs::path(::testing::TempDir()) / ("dictxml-command-" + std::to_string(getpid()) + ".err");
   std::string command = "exec " + tool.string() + " dictionary --uuids '" + iPool.string() +
                         "' -o '" + iOutput.string() + "' >/dev/null 2>'" + error.string() + "'";
   // Ignored, so that the write past the limit fails instead of killing the tool.
@@ -138,7 +140,7 @@ class QIREdsMetadataDictXml : public ::testing::Test {
   void SetUp() override
   {
     const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    _dir = fs::path(::testing::TempDir()) / ("dictxml-" + test);
+    _dir = fs::path(::testing::TempDir()) / ("dictxml-" + test + "-" + std::to_string(getpid()));
     fs::remove_all(_dir);
     fs::create_directories(_dir);
     fs::copy_file(fs::path(QIREDS_TEST_DATA_DIR) / "dictionary" / "Dictionary00.dtd",

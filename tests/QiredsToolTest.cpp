@@ -34,7 +34,7 @@ class QiredsTool : public ::testing::Test {
     _tool = fs::path(QIREDS_BINARY_DIR) / "tools" / "qireds";
     if (!fs::exists(_tool)) GTEST_SKIP() << "qireds is not built";
     const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    _dir = fs::path(::testing::TempDir()) / ("qireds-tool-" + test);
+    _dir = fs::path(::testing::TempDir()) / ("qireds-tool-" + test + "-" + std::to_string(getpid()));
     fs::remove_all(_dir);
     fs::create_directories(_dir);
   }
