@@ -83,6 +83,7 @@ TEST(QIRFileServices, FOpen_MissingOrArmedFails) {
     EXPECT_EQ(QIRFOpen(tree.Path("root/a/b/target").c_str(), "r", &handle), expected);
     if (handle) QIRFClose(handle);
   }
+  EXPECT_TRUE(Fired("FOpen"));
 }
 
 TEST(QIRFileServices, WriteFileAtomically_AllOrNothing) {
@@ -100,6 +101,7 @@ TEST(QIRFileServices, WriteFileAtomically_AllOrNothing) {
   for (const char* point : {"WriteFileOpen", "WriteFileWrite", "WriteFileRename"}) {
     QIRFailCall(point);
     EXPECT_EQ(E_FAIL, QIRWriteFileAtomically(fresh.c_str(), text.data(), text.size())) << point;
+    EXPECT_TRUE(Fired(point));
     QIRFailNothing();
     EXPECT_EQ(before, Listing(fresh.parent_path())) << point;
   }
