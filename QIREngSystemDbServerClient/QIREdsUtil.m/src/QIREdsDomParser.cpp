@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "QIREEdsSAXEntityResolver.h"
 #include "QIREdsXMLParser.h"
@@ -49,25 +50,15 @@ void CopyPath(char* oPath, const char* iPath)
 
 bool FileExists(const char* iPath) { return QIRGetFileInfo(iPath, nullptr) == 0; }
 
-// Walks the entries of a path variable's value; the value is restored after each join.
-bool FindAlongValue(char* ioValue, const char* iFileName, char* oPath)
+bool FindAlongValue(const char* iValue, const char* iFileName, char* oPath)
 {
-  const char separator = QIRGetOperatingSystem() == 1 ? ';' : ':';
-  char* entry = ioValue;
-  while (entry) {
-    char* end = std::strchr(entry, separator);
-    if (end) *end = '\0';
+  for (const std::string& entry : QIRSplitPathVariable(iValue)) {
     char candidate[kPathSize] = {};
-    // An empty entry would join into a path from the file-system root.
-    const bool found = *entry != '\0' &&
-                       SUCCEEDED(QIRMakePath(entry, iFileName, candidate, kPathSize)) &&
-                       FileExists(candidate);
-    if (end) *end = separator;
-    if (found) {
+    if (SUCCEEDED(QIRMakePath(entry.c_str(), iFileName, candidate, kPathSize)) &&
+        FileExists(candidate)) {
       CopyPath(oPath, candidate);
       return true;
     }
-    entry = end ? end + 1 : nullptr;
   }
   return false;
 }

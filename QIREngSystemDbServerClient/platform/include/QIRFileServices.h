@@ -3,6 +3,8 @@
 // Environment, path and text-file services. Paths are UTF-8 char text.
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 #include "QIRCodes.h"
 
@@ -14,6 +16,10 @@ HRESULT QIRGetEnvValue(const char* iName, char** oValue);
 
 // Separator of the entries of a path variable: ';' where this returns 1, else ':'.
 int QIRGetOperatingSystem();
+// The entries of a path variable's value iValue, in order, split at that separator. Empty
+// entries are left out (joined to a name they would point at the file-system root); a null
+// value gives none.
+std::vector<std::string> QIRSplitPathVariable(const char* iValue);
 // Joins a directory and a name into oPath. E_FAIL when the result does not fit iPathSize
 // bytes (terminator included); oPath then holds an empty string.
 HRESULT QIRMakePath(const char* iDirectory, const char* iName, char* oPath,

@@ -183,6 +183,21 @@ HRESULT QIRGetEnvValue(const char* iName, char** oValue) {
 
 int QIRGetOperatingSystem() { return 2; }
 
+std::vector<std::string> QIRSplitPathVariable(const char* iValue) {
+  static const char separator = QIRGetOperatingSystem() == 1 ? ';' : ':';
+  std::vector<std::string> entries;
+  if (!iValue) return entries;
+  const char* begin = iValue;
+  for (;;) {
+    const char* end = std::strchr(begin, separator);
+    const std::size_t length = end ? static_cast<std::size_t>(end - begin) : std::strlen(begin);
+    if (length > 0) entries.emplace_back(begin, length);
+    if (!end) break;
+    begin = end + 1;
+  }
+  return entries;
+}
+
 HRESULT QIRMakePath(const char* iDirectory, const char* iName, char* oPath,
                     std::size_t iPathSize) {
   ClearPath(oPath, iPathSize);
@@ -213,15 +228,7 @@ HRESULT QIRGetFilePathFromOfficialVariable(const char* iFileName, const char* iV
   const char* value = QIRGetEnv(iVarName);
   if (!iFileName || !*iFileName || !value) return E_FAIL;
   try {
-    const std::string entries(value);
-    const char separator = QIRGetOperatingSystem() == 1 ? ';' : ':';
-    std::size_t begin = 0;
-    while (begin <= entries.size()) {
-      std::size_t end = entries.find(separator, begin);
-      if (end == std::string::npos) end = entries.size();
-      const std::string directory = entries.substr(begin, end - begin);
-      begin = end + 1;
-      if (directory.empty()) continue;
+    for (const std::string& directory : QIRSplitPathVariable(value)) {
       const std::string path = Join(directory, iFileName);
       if (access(path.c_str(), F_OK) == 0 && SUCCEEDED(CopyPath(path, oPath, iPathSize)))
         return S_OK;
