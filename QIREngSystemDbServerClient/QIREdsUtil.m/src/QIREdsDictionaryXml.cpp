@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "QIREdsGuard.h"
 #include "QIRError.h"
 #include "QIRFileServices.h"
 #include "QIREdsMetadataText.h"
@@ -337,7 +338,7 @@ HRESULT Generate(const QIREdsMetadataDict& iDictionary, const QIRUnicodeString& 
   const QIRListPtrQIRBaseUnknown& tables = iDictionary.Tables;
   if (iDictionaryPath.IsNull() || iOutputPath.IsNull() || tables.Size() == 0) return hr;
   QIRFileHandle file = nullptr;
-  try {
+  hr = QIRGuarded([&] {
     DictionaryXmlRun run(iDictionary, iKnownNames, iKnownUuids);
     ReadUuidPool(iDictionaryPath, run.Pool, file);
     std::printf("******************** Number of existing uuid = %d \n", run.Pool.Size());
@@ -384,12 +385,8 @@ HRESULT Generate(const QIREdsMetadataDict& iDictionary, const QIRUnicodeString& 
       hr = E_FAIL;
     }
     if (SUCCEEDED(hr)) hr = iDictionary.WriteDOMDoc(run.Document, iOutputPath);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
+    return hr;
+  });
   if (file) QIRFClose(file);
   return hr;
 }

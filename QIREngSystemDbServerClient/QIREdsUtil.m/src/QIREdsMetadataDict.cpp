@@ -1,5 +1,6 @@
 #include "QIREdsMetadataDict.h"
 
+#include "QIREdsGuard.h"
 #include "QIREdsCableRoutingSchema.h"
 #include "QIREdsDictionaryXml.h"
 #include "QIREdsMetadataRecords.h"
@@ -47,8 +48,7 @@ HRESULT QIREdsMetadataDict::Initialize()
   using schema::ClassRow;
   using schema::ClauseRow;
   using schema::ColumnRow;
-  HRESULT hr = E_FAIL;
-  try {
+  return QIRGuarded([&] {
     CleanupAllTables();
     const ClassRow* classRows = schema::kClasses;
     const ColumnRow* columnRows = schema::kColumns;
@@ -87,14 +87,8 @@ HRESULT QIREdsMetadataDict::Initialize()
     FillClassTypeTable(classes, classNumbers, columns, columnTags, types, typeTags, constraints,
                        constraintTags, scopes, scopeTags, outsideReferences, outsideReferenceTags,
                        magnitudeColumns, magnitudeNames, magnitudeTags);
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 HRESULT QIREdsMetadataDict::FillClassTypeTable(
@@ -109,7 +103,7 @@ HRESULT QIREdsMetadataDict::FillClassTypeTable(
 {
   namespace records = QIREdsMetadataRecords;
   HRESULT hr = E_FAIL;
-  try {
+  return QIRGuarded([&] {
     const records::Sources sources{iClasses,     iClassNumbers,   iColumns,         iColumnTags,
                                    iColumnTypes, iTypeTags,       iConstraints,     iConstraintTags,
                                    iScopes,      iScopeTags,      iExtRefs,         iExtRefTags,
@@ -134,14 +128,8 @@ HRESULT QIREdsMetadataDict::FillClassTypeTable(
       Tables.Append(record.get());
       record.Detach();  // only once Tables holds it: its creation reference is now the dictionary's
     }
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 void QIREdsMetadataDict::CleanupAllTables()
@@ -158,7 +146,7 @@ HRESULT QIREdsMetadataDict::GetClassNames(QIRListValQIRUnicodeString& oClassName
 {
   HRESULT hr = E_FAIL;
   if (Tables.Size() == 0) return hr;
-  try {
+  return QIRGuarded([&] {
     for (int i = 1; i <= Tables.Size(); ++i) {
       const QIREdsMetadataTable* table = AsTable(Tables[i]);
       if (!table || table->Name.IsNull() || table->PrimaryKeys.Size() < 1 ||
@@ -168,13 +156,8 @@ HRESULT QIREdsMetadataDict::GetClassNames(QIRListValQIRUnicodeString& oClassName
       oPrimaryKeys.Append(table->PrimaryKeys[1]);
       hr = S_OK;
     }
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsMetadataDict::GetClassTable(const QIRUnicodeString& iClassName,
@@ -184,7 +167,7 @@ HRESULT QIREdsMetadataDict::GetClassTable(const QIRUnicodeString& iClassName,
   if (!oTable) return hr;
   *oTable = nullptr;
   if (Tables.Size() == 0) return hr;
-  try {
+  return QIRGuarded([&] {
     for (int i = 1; i <= Tables.Size(); ++i) {
       QIREdsMetadataTable* table = AsTable(Tables[i]);
       if (!table || table->Name != iClassName) continue;
@@ -193,13 +176,8 @@ HRESULT QIREdsMetadataDict::GetClassTable(const QIRUnicodeString& iClassName,
       hr = S_OK;
       break;
     }
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsMetadataDict::GetKeys(const QIRUnicodeString& iKeyword,
@@ -208,7 +186,7 @@ HRESULT QIREdsMetadataDict::GetKeys(const QIRUnicodeString& iKeyword,
 {
   HRESULT hr = E_FAIL;
   if (iClause.IsNull()) return hr;
-  try {
+  return QIRGuarded([&] {
     const int at = iClause.SearchSubString(iKeyword);
     if (at < 0) return hr;
     const int open = iClause.SearchSubString("(", at + iKeyword.GetLengthInChar());
@@ -216,13 +194,8 @@ HRESULT QIREdsMetadataDict::GetKeys(const QIRUnicodeString& iKeyword,
     const int close = iClause.SearchSubString(")", open + 1);
     if (close < 0) return hr;
     hr = ChoppedBy(",", Between(iClause, open, close), oKeys);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsMetadataDict::GetConstraints(const QIRUnicodeString& iClause,
@@ -232,7 +205,7 @@ HRESULT QIREdsMetadataDict::GetConstraints(const QIRUnicodeString& iClause,
 {
   HRESULT hr = E_FAIL;
   if (iClause.IsNull()) return hr;
-  try {
+  return QIRGuarded([&] {
     const int foreignKey = iClause.SearchSubString("FOREIGN KEY");
     if (foreignKey < 0) return hr;
     const int fromOpen = iClause.SearchSubString("(", foreignKey + 11);
@@ -257,14 +230,8 @@ HRESULT QIREdsMetadataDict::GetConstraints(const QIRUnicodeString& iClause,
     oFromColumns.Append(from);
     oToTables.Append(toClass);
     oToColumns.Append(target);
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 HRESULT QIREdsMetadataDict::ChoppedBy(const QIRUnicodeString& iSeparators,
@@ -273,20 +240,15 @@ HRESULT QIREdsMetadataDict::ChoppedBy(const QIRUnicodeString& iSeparators,
 {
   HRESULT hr = E_FAIL;
   if (iText.IsNull() || iSeparators.IsNull()) return hr;
-  try {
+  return QIRGuarded([&] {
     QIRToken tokens(iText);
     for (QIRUnicodeString piece = tokens.GetNextToken(iSeparators); !piece.IsNull();
          piece = tokens.GetNextToken(iSeparators)) {
       oPieces.Append(Stripped(piece));  // a blank-only piece stays, as an empty entry
       hr = S_OK;
     }
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsMetadataDict::ParseConstraint(const QIRUnicodeString& iClause,
@@ -296,7 +258,7 @@ HRESULT QIREdsMetadataDict::ParseConstraint(const QIRUnicodeString& iClause,
 {
   HRESULT hr = E_FAIL;
   if (iClause.IsNull()) return hr;
-  try {
+  return QIRGuarded([&] {
     if (!Contains(iClause, "FOREIGN KEY")) return hr;
     oConstraintName = GetConstraintName(iClause);
     oColumns = QIRUnicodeString();
@@ -316,20 +278,15 @@ HRESULT QIREdsMetadataDict::ParseConstraint(const QIRUnicodeString& iClause,
     }
 
     if (!oConstraintName.IsNull() && !oColumns.IsNull() && !oToClass.IsNull()) hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 QIRUnicodeString QIREdsMetadataDict::GetConstraintName(const QIRUnicodeString& iClause) const
 {
   QIRUnicodeString name;
   if (iClause.IsNull()) return name;
-  try {
+  QIRGuardedVoid([&] {
     QIRToken tokens(iClause);
     bool afterKeyword = false;
     for (QIRUnicodeString word = tokens.GetNextToken(" "); !word.IsNull();
@@ -340,10 +297,7 @@ QIRUnicodeString QIREdsMetadataDict::GetConstraintName(const QIRUnicodeString& i
       }
       if (Contains(word, "CONSTRAINT")) afterKeyword = true;
     }
-  } catch (QIRError& error) {
-    error.Flush();
-  } catch (...) {
-  }
+  });
   return name;
 }
 
@@ -352,7 +306,7 @@ HRESULT QIREdsMetadataDict::GenerateSQLStatements(QIRListValQIRUnicodeString& oS
   HRESULT hr = E_FAIL;
   oStatements.RemoveAll();
   if (Tables.Size() == 0) return hr;
-  try {
+  return QIRGuarded([&] {
     for (int i = 1; i <= Tables.Size(); ++i) {
       const QIREdsMetadataTable* table = AsTable(Tables[i]);
       if (table) {
@@ -381,26 +335,18 @@ HRESULT QIREdsMetadataDict::GenerateSQLStatements(QIRListValQIRUnicodeString& oS
       }
       hr = S_OK;
     }
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 void QIREdsMetadataDict::DumpDictionary() const
 {
   std::printf("Number of tables = %d \n", Tables.Size());
   if (Tables.Size() < 1) return;
-  try {
+  QIRGuardedVoid([&] {
     for (int i = 1; i <= Tables.Size(); ++i)
       if (AsTable(Tables[i])) DumpTable(Tables[i]);
-  } catch (QIRError& error) {
-    error.Flush();
-  } catch (...) {
-  }
+  });
 }
 
 void QIREdsMetadataDict::DumpTable(const QIRBaseUnknown* iTable) const
@@ -408,7 +354,7 @@ void QIREdsMetadataDict::DumpTable(const QIRBaseUnknown* iTable) const
   const auto* table = dynamic_cast<const QIREdsMetadataTable*>(iTable);
   if (!table) return;
   const char* separator = "============================================================\n";
-  try {
+  QIRGuardedVoid([&] {
     std::printf("%s", separator);
     std::printf("Table name = %s \n", table->Name.ConvertToChar());
     const int columnCount = table->Columns.Size();
@@ -447,10 +393,7 @@ void QIREdsMetadataDict::DumpTable(const QIRBaseUnknown* iTable) const
       std::printf("NFrom = %d, NTableTo = %d, NTo = %d\n", fromCount, toTableCount, toCount);
     }
     std::printf("%s", separator);
-  } catch (QIRError& error) {
-    error.Flush();
-  } catch (...) {
-  }
+  });
 }
 
 HRESULT QIREdsMetadataDict::GetReferencingClasses(
@@ -462,7 +405,7 @@ HRESULT QIREdsMetadataDict::GetReferencingClasses(
   oClasses.RemoveAll();
   oConstraintNames.RemoveAll();
   if (Tables.Size() == 0) return hr;
-  try {
+  return QIRGuarded([&] {
     for (int i = 1; i <= Tables.Size(); ++i) {
       const QIREdsMetadataTable* table = AsTable(Tables[i]);
       if (!table) continue;
@@ -476,14 +419,8 @@ HRESULT QIREdsMetadataDict::GetReferencingClasses(
         oConstraintNames.Append(name);
       }
     }
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 void QIREdsMetadataDict::GetDataType(const QIRUnicodeString& iType, QIRUnicodeString& oAttrType,
@@ -491,7 +428,7 @@ void QIREdsMetadataDict::GetDataType(const QIRUnicodeString& iType, QIRUnicodeSt
                                      QIRUnicodeString& oMandatory) const
 {
   if (iType.IsNull()) return;
-  try {
+  QIRGuardedVoid([&] {
     oAttrType = "Undefined";
     oMaxLength = QIRUnicodeString();
     oMandatory = "No";
@@ -512,10 +449,7 @@ void QIREdsMetadataDict::GetDataType(const QIRUnicodeString& iType, QIRUnicodeSt
     }
     // The word count decides, not the words: every three-word type is mandatory.
     if (count == 3) oMandatory = "Yes";
-  } catch (QIRError& error) {
-    error.Flush();
-  } catch (...) {
-  }
+  });
 }
 
 HRESULT QIREdsMetadataDict::ResolveDefine(const QIRUnicodeString& iDefine,
@@ -523,37 +457,25 @@ HRESULT QIREdsMetadataDict::ResolveDefine(const QIRUnicodeString& iDefine,
 {
   HRESULT hr = E_FAIL;
   if (Defines.Size() == 0 || Defines.Size() != DefinedNames.Size()) return hr;
-  try {
+  return QIRGuarded([&] {
     const int at = Defines.Locate(iDefine);
     if (at > 0) {
       oName = DefinedNames[at];
       hr = S_OK;
     }
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsMetadataDict::GetMagnitudeNames(QIRListValQIRUnicodeString& oNames) const
 {
-  HRESULT hr = E_FAIL;
-  try {
+  return QIRGuarded([&] {
     oNames.Append("LENGTH");
     oNames.Append("MASS");
     oNames.Append("AREA");
     oNames.Append("LINEMASS");
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 int QIREdsMetadataDict::GetUUidIndex(const QIRUnicodeString iName,
@@ -565,7 +487,7 @@ int QIREdsMetadataDict::GetUUidIndex(const QIRUnicodeString iName,
 {
   const int indexOnEntry = ioIndex;
   int result = 0;
-  try {
+  QIRGuardedVoid([&] {
     int known = 0;
     if (iKnownNames.Size() > 0 && iKnownUuids.Size() == iKnownNames.Size())
       known = iKnownNames.Locate(iName);
@@ -580,10 +502,7 @@ int QIREdsMetadataDict::GetUUidIndex(const QIRUnicodeString iName,
       ++ioNextPool;
       result = ioAssigned.Size();
     }
-  } catch (QIRError& error) {
-    error.Flush();
-  } catch (...) {
-  }
+  });
   ioIndex = result;
   return iKnownNames.Size();
 }
@@ -592,14 +511,13 @@ QIRUnicodeString QIREdsMetadataDict::ConvertToAttrKey(const QIRUnicodeString iCl
                                                       const QIRUnicodeString& iName) const
 {
   QIRUnicodeString key;
-  try {
+  const HRESULT hr = QIRGuarded([&] {
     key = iClass;
     key += "_";
     key += iName;
-  } catch (...) {
-    key = QIRUnicodeString();
-  }
-  return key;
+    return S_OK;
+  });
+  return SUCCEEDED(hr) ? key : QIRUnicodeString();
 }
 
 QIRUnicodeString QIREdsMetadataDict::ConvertClassNameToOrvane(
@@ -607,14 +525,14 @@ QIRUnicodeString QIREdsMetadataDict::ConvertClassNameToOrvane(
 {
   QIRUnicodeString shortName;
   if (iClassName.IsNull()) return shortName;
-  try {
+  QIRGuardedVoid([&] {
     const int dot = iClassName.SearchSubString(".", 0, QIRUnicodeString::QIRSearchBackward);
-    if (dot < 0) return iClassName;
+    if (dot < 0) {
+      shortName = iClassName;
+      return;
+    }
     shortName = iClassName.SubString(dot + 1, iClassName.GetLengthInChar() - dot - 1);
-  } catch (QIRError& error) {
-    error.Flush();
-  } catch (...) {
-  }
+  });
   return shortName;
 }
 
@@ -632,7 +550,7 @@ HRESULT QIREdsMetadataDict::CreateDOMDocument(const QIRUnicodeString& iRootName,
                                               QIRIDOMDocument_var& oDocument) const
 {
   HRESULT hr = E_FAIL;
-  try {
+  return QIRGuarded([&] {
     QIRIXMLDOMDocumentBuilder_var builder;
     hr = CreateQIRIXMLDOMDocumentBuilder(builder, CLSID_QIRXMLDOMDocumentBuilder);
     if (FAILED(hr) || builder == NULL_var) return FAILED(hr) ? hr : E_FAIL;
@@ -643,13 +561,8 @@ HRESULT QIREdsMetadataDict::CreateDOMDocument(const QIRUnicodeString& iRootName,
     hr = implementation->CreateDocumentType(iRootName, "", iDtdName, type);
     if (FAILED(hr) || type == NULL_var) return FAILED(hr) ? hr : E_FAIL;
     hr = implementation->CreateDocument("", iRootName, type, oDocument);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsMetadataDict::SetAttribute(const QIRIDOMElement_var& iElement,
@@ -659,18 +572,13 @@ HRESULT QIREdsMetadataDict::SetAttribute(const QIRIDOMElement_var& iElement,
   HRESULT hr = E_FAIL;
   if (iElement == NULL_var) return hr;
   if (iNames.Size() == 0 || iNames.Size() != iValues.Size()) return hr;
-  try {
+  return QIRGuarded([&] {
     for (int i = 1; i <= iNames.Size(); ++i) {
       hr = iElement->SetAttribute(iNames[i], iValues[i]);
       if (FAILED(hr)) break;
     }
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsMetadataDict::WriteDOMDoc(QIRIDOMDocument_var iDocument,
@@ -678,19 +586,14 @@ HRESULT QIREdsMetadataDict::WriteDOMDoc(QIRIDOMDocument_var iDocument,
 {
   HRESULT hr = E_FAIL;
   if (iDocument == NULL_var) return hr;
-  try {
+  return QIRGuarded([&] {
     QIRIXMLDOMDocumentBuilder_var builder;
     hr = CreateQIRIXMLDOMDocumentBuilder(builder, CLSID_QIRXMLDOMDocumentBuilder);
     if (FAILED(hr) || builder == NULL_var) return FAILED(hr) ? hr : E_FAIL;
     const QIRListValQIRUnicodeString noOptions;
     hr = builder->WriteToFile(iDocument, iPath, noOptions, noOptions);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsMetadataDict::GetResourceDirectoryPath(QIRListValQIRUnicodeString iComponents,

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "QIREdsGuard.h"
 #include "QIRError.h"
 #include "QIRFileServices.h"
 
@@ -19,7 +20,7 @@ HRESULT Find(const QIRListValQIRUnicodeString& iComponents, const char* iVariabl
   HRESULT hr = E_FAIL;
   const int n = iComponents.Size();
   if (n == 0 || iVariable == nullptr) return hr;
-  try {
+  return QIRGuarded([&] {
     const char* value = QIRGetEnv(iVariable);
     if (value == nullptr || *value == '\0') return hr;
     // Copied first: the environment may change while we search.
@@ -47,13 +48,8 @@ HRESULT Find(const QIRListValQIRUnicodeString& iComponents, const char* iVariabl
         hr = S_OK;
       }
     }
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 

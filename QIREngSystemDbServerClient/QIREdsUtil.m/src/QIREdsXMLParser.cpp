@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "QIREdsGuard.h"
 #include "QIRError.h"
 #include "QIRFileServices.h"
 
@@ -257,17 +258,12 @@ HRESULT QIREdsXMLParser::GetDOMElemByTagName(const QIRUnicodeString& iTagName,
   *oNodeList = nullptr;
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
-  try {
+  return QIRGuarded([&] {
     QIRIDOMNodeList_var list;
     hr = document->GetElementsByTagName(iTagName, list);
     if (SUCCEEDED(hr)) *oNodeList = list.Detach();
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsXMLParser::GetDOMElemByTagName(const QIRUnicodeString& iTagName,
@@ -280,20 +276,15 @@ HRESULT QIREdsXMLParser::GetDOMElemByTagName(const QIRUnicodeString& iTagName,
   *oElement = nullptr;
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
-  try {
+  return QIRGuarded([&] {
     QIRIDOMElement_var element;
     if (iTagName == kJob.Tag && iAttrName == kJob.Attributes[0])
       hr = FindJob(document, iAttrValue, element);
     else
       hr = FirstByAttribute(document, iTagName, iAttrName, iAttrValue, element);
     if (SUCCEEDED(hr)) *oElement = element.Detach();
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsXMLParser::GetNodeListUnderJobId(const QIRUnicodeString& iJobId,
@@ -305,18 +296,15 @@ HRESULT QIREdsXMLParser::GetNodeListUnderJobId(const QIRUnicodeString& iJobId,
   *oNodeList = nullptr;
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
-  try {
+  QIRGuardedVoid([&] {
     QIRIDOMElement_var job;
     hr = FindJob(document, iJobId, job);
-    if (FAILED(hr) || job == NULL_var) return hr;
+    if (FAILED(hr) || job == NULL_var) return;
     QIRIDOMNodeList_var list;
     hr = job->GetElementsByTagName(iTagName, list);
     if (SUCCEEDED(hr)) *oNodeList = list.Detach();
-  } catch (QIRError& error) {
-    error.Flush();  // the code stays that of the last step completed
-  } catch (...) {
-  }
-  return hr;
+  });
+  return hr;  // after an error, the code of the last step completed
 }
 
 HRESULT QIREdsXMLParser::GetJobInputNodeList(const QIRUnicodeString& iJobId,
@@ -342,7 +330,7 @@ HRESULT QIREdsXMLParser::AppendJobDefinition(const QIRUnicodeString& iJobId,
   if (document == NULL_var || root == NULL_var) return hr;
   const QIRUnicodeString* const values[] = {&iJobId, &iJobType, &iJobInput};
   if (!CanCarryAll(values, 3)) return E_INVALIDARG;
-  try {
+  return QIRGuarded([&] {
     const bool indexCurrent = JobIndexIsCurrent(document);
     QIRIDOMElement_var job;
     hr = document->CreateElement(kJob.Tag, job);
@@ -361,13 +349,8 @@ HRESULT QIREdsXMLParser::AppendJobDefinition(const QIRUnicodeString& iJobId,
     } else {
       _jobIndex->Valid = false;
     }
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsXMLParser::InsertJobPart(const QIRUnicodeString& iJobId,
@@ -379,7 +362,7 @@ HRESULT QIREdsXMLParser::InsertJobPart(const QIRUnicodeString& iJobId,
   if (document == NULL_var) return hr;
   for (int i = 0; i < iAttributeCount; ++i)
     if (iAttributes[i].Value && !CanCarry(*iAttributes[i].Value)) return E_INVALIDARG;
-  try {
+  return QIRGuarded([&] {
     QIRIDOMElement_var job;
     hr = FindJob(document, iJobId, job);
     if (FAILED(hr) || job == NULL_var) return hr;
@@ -395,13 +378,8 @@ HRESULT QIREdsXMLParser::InsertJobPart(const QIRUnicodeString& iJobId,
     hr = job->AppendChild(QIRIDOMNode_var(part.get()));
     // Parts never move or rename a job: the index stays true.
     KeepJobIndexAfterOwnWrite(document);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsXMLParser::InsertJobInput(const QIRUnicodeString& iJobId,
@@ -456,14 +434,14 @@ HRESULT QIREdsXMLParser::InsertJobErrorMsg(const QIRUnicodeString& iJobId,
                                            const QIRListValQIRUnicodeString* iErrorParams)
 {
   QIRUnicodeString parameters;
-  try {
+  const HRESULT joined = QIRGuarded([&] {
     for (int i = 1; iErrorParams && i <= iErrorParams->Size(); ++i) {
       if (i > 1) parameters += "@";
       parameters += (*iErrorParams)[i];
     }
-  } catch (...) {
-    return E_FAIL;
-  }
+    return S_OK;
+  });
+  if (FAILED(joined)) return joined;
   const QIRUnicodeString* names = kErrorPart.Attributes;
   const Attribute attributes[] = {
       {&names[0], &iErrorKey}, {&names[1], &iErrorFile}, {&names[2], &parameters}};
@@ -477,7 +455,7 @@ HRESULT QIREdsXMLParser::InsertJobReportOutput(const QIRUnicodeString& iJobId,
   if (iRows.Size() == 0) return hr;
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
-  try {
+  return QIRGuarded([&] {
     for (int i = 1; i <= iRows.Size(); ++i)
       if (!CanCarry(iRows[i])) return E_INVALIDARG;
     QIRIDOMElement_var job;
@@ -491,13 +469,8 @@ HRESULT QIREdsXMLParser::InsertJobReportOutput(const QIRUnicodeString& iJobId,
       if (SUCCEEDED(hr)) hr = job->AppendChild(QIRIDOMNode_var(row.get()));
     }
     KeepJobIndexAfterOwnWrite(document);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsXMLParser::ReadJobParts(const QIRUnicodeString& iJobId,
@@ -509,20 +482,15 @@ HRESULT QIREdsXMLParser::ReadJobParts(const QIRUnicodeString& iJobId,
   HRESULT hr = E_FAIL;
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
-  try {
+  return QIRGuarded([&] {
     QIRIDOMNodeList* found = nullptr;
     hr = GetNodeListUnderJobId(iJobId, iTagName, &found);
     QIRIDOMNodeList_var parts;
     parts.Attach(found);
     if (FAILED(hr) || parts == NULL_var) return hr;
     hr = ReadEachElement(parts, iAttributeNames, oLists, iListCount, iEveryReadCounts, hr);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsXMLParser::GetJobInput(const QIRUnicodeString& iJobId,
@@ -575,40 +543,29 @@ HRESULT QIREdsXMLParser::GetJobDefinition(QIRListValQIRUnicodeString& oIds,
   HRESULT hr = E_FAIL;
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
-  try {
+  return QIRGuarded([&] {
     QIRIDOMNodeList_var jobs;
     hr = document->GetElementsByTagName(kJob.Tag, jobs);
     if (FAILED(hr) || jobs == NULL_var) return hr;
     QIRListValQIRUnicodeString* const lists[] = {&oIds, &oTypes, &oInputs};
     hr = ReadEachElement(jobs, kJob.Attributes, lists, 3, true, hr);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsXMLParser::GetSingleJobDefinition(QIRUnicodeString& oId, QIRUnicodeString& oType,
                                                 QIRUnicodeString& oInput) const
 {
   HRESULT hr = E_FAIL;
-  try {
+  return QIRGuarded([&] {
     QIRListValQIRUnicodeString ids, types, inputs;
     if (FAILED(GetJobDefinition(ids, types, inputs))) return hr;
     if (ids.Size() != 1 || types.Size() != 1 || inputs.Size() != 1) return hr;
     oId = ids[1];
     oType = types[1];
     oInput = inputs[1];
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 HRESULT QIREdsXMLParser::GetJobError(const QIRUnicodeString& iJobId, QIRUnicodeString& oKey,
@@ -618,7 +575,7 @@ HRESULT QIREdsXMLParser::GetJobError(const QIRUnicodeString& iJobId, QIRUnicodeS
   HRESULT hr = E_FAIL;
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
-  try {
+  return QIRGuarded([&] {
     QIRIDOMElement_var job;
     if (FAILED(FindJob(document, iJobId, job)) || job == NULL_var) return E_FAIL;
     QIRIDOMNodeList_var errors;
@@ -634,14 +591,8 @@ HRESULT QIREdsXMLParser::GetJobError(const QIRUnicodeString& iJobId, QIRUnicodeS
     if (FAILED(first->GetAttribute("EDB_JobErrorFile", oFile))) return E_FAIL;
     if (FAILED(first->GetAttribute("EDB_JobErrorType", oType))) return E_FAIL;
     first->GetAttribute("EDB_JobErrorParm", oParm);
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 void QIREdsXMLParser::DumpXML()
@@ -649,7 +600,7 @@ void QIREdsXMLParser::DumpXML()
   QIRIDOMDocument_var document = GetDocument();
   QIRIXMLDOMDocumentBuilder_var builder = GetDOMDocumentBuilder();
   if (document == NULL_var || builder == NULL_var) return;
-  try {
+  QIRGuardedVoid([&] {
     char* traces = nullptr;
     if (FAILED(QIRGetEnvValue("ECDBClientTraces", &traces))) return;
     std::free(traces);
@@ -661,17 +612,14 @@ void QIREdsXMLParser::DumpXML()
     std::printf("%s \n", text.ConvertToChar());
     std::printf("----------- XML Dump --------------------------------------- \n");
     std::fflush(stdout);
-  } catch (QIRError& error) {
-    error.Flush();
-  } catch (...) {
-  }
+  });
 }
 
 HRESULT QIREdsXMLParser::InsertSingleJobInputFromParser(const QIREdsXMLParser* iSourceParser)
 {
   HRESULT hr = E_FAIL;
   if (!iSourceParser) return hr;
-  try {
+  return QIRGuarded([&] {
     QIRUnicodeString id, type, input;
     if (FAILED(iSourceParser->GetSingleJobDefinition(id, type, input))) return E_FAIL;
     QIRListValQIRUnicodeString names, values, types;
@@ -679,20 +627,15 @@ HRESULT QIREdsXMLParser::InsertSingleJobInputFromParser(const QIREdsXMLParser* i
       const int count = SmallestSize(names, values, types);
       for (int i = 1; i <= count; ++i) hr = InsertJobInput(id, names[i], values[i], types[i]);
     }
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsXMLParser::InsertSingleJobOutputFromParser(const QIREdsXMLParser* iSourceParser)
 {
   HRESULT hr = E_FAIL;
   if (!iSourceParser) return hr;
-  try {
+  return QIRGuarded([&] {
     QIRUnicodeString id, type, input;
     if (FAILED(iSourceParser->GetSingleJobDefinition(id, type, input))) return E_FAIL;
     QIRListValQIRUnicodeString rows;
@@ -703,11 +646,6 @@ HRESULT QIREdsXMLParser::InsertSingleJobOutputFromParser(const QIREdsXMLParser* 
       const int count = SmallestSize(names, values, types);
       for (int i = 1; i <= count; ++i) hr = InsertJobOutput(id, names[i], values[i], types[i]);
     }
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "QIRGuard.h"
 #include "QIRError.h"
 #include "QIRFaultInjection.h"
 #include "QIRFileServices.h"
@@ -71,16 +72,13 @@ typedef std::unique_ptr<xmlChar, void (*)(void*)> XmlText;
 
 void Report(const ParseState& iState, const std::string& iMessage) noexcept {
   if (!iState.Handler) return;
-  try {
+  QIRGuardedVoid([&] {
     if (iState.Held) {
       iState.Held->push_back(iMessage);
       return;
     }
     iState.Handler->Error(QIRUnicodeString(iMessage.c_str()));
-  } catch (QIRError& error) {
-    error.Flush();
-  } catch (...) {
-  }
+  });
 }
 
 void OnParserMessage(void* /*iContext*/, xmlErrorPtr iError) {
@@ -190,12 +188,9 @@ xmlParserInputPtr LoadExternal(const char* iUrl, const char* iId, xmlParserCtxtP
   ParseState* state = tActiveParse;
   if (!state) return gFormerLoader ? gFormerLoader(iUrl, iId, iContext) : nullptr;
   xmlParserInputPtr input = nullptr;
-  try {
+  QIRGuardedVoid([&] {
     input = ServeSubset(*state, iUrl, iContext);
-  } catch (QIRError& error) {
-    error.Flush();
-  } catch (...) {
-  }
+  });
   if (!input) state->Refused = true;
   return input;
 }
@@ -791,17 +786,11 @@ HRESULT DomBuilder::ParseFile(const QIRUnicodeString& iPath, QIRIDOMDocument_var
 HRESULT DomBuilder::GetDOMImplementation(QIRIDOMImplementation_var& oImplementation) {
   HRESULT hr = E_FAIL;
   oImplementation = NULL_var;
-  try {
+  return QIRGuarded([&] {
     if (QIRCallShouldFail("GetDOMImplementation")) return hr;
     oImplementation.Attach(QIRXMLInternal::NewImplementation());
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 HRESULT DomBuilder::WriteToString(const QIRIDOMDocument_var& iDocument, QIRUnicodeString& oText,
@@ -810,7 +799,7 @@ HRESULT DomBuilder::WriteToString(const QIRIDOMDocument_var& iDocument, QIRUnico
   HRESULT hr = E_FAIL;
   Tree* tree = QIRXMLInternal::TreeOf(iDocument);
   if (!tree) return hr;
-  try {
+  return QIRGuarded([&] {
     if (QIRCallShouldFail("WriteToString")) return hr;
     const std::string encoding = EncodingOption(iOptionNames, iOptionValues);
     std::string text;
@@ -823,13 +812,8 @@ HRESULT DomBuilder::WriteToString(const QIRIDOMDocument_var& iDocument, QIRUnico
     } else {
       hr = S_OK;
     }
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT DomBuilder::WriteToFile(const QIRIDOMDocument_var& iDocument, const QIRUnicodeString& iPath,
@@ -838,18 +822,13 @@ HRESULT DomBuilder::WriteToFile(const QIRIDOMDocument_var& iDocument, const QIRU
   HRESULT hr = E_FAIL;
   Tree* tree = QIRXMLInternal::TreeOf(iDocument);
   if (!tree || iPath.IsNull()) return hr;
-  try {
+  return QIRGuarded([&] {
     if (QIRCallShouldFail("WriteToFile")) return hr;
     std::string text;
     if (!Serialise(*tree, EncodingOption(iOptionNames, iOptionValues), text)) return hr;
     hr = QIRWriteFileAtomically(iPath.ConvertToChar(), text.data(), text.size());
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 }  // namespace
@@ -864,16 +843,10 @@ HRESULT CreateQIRIXMLDOMDocumentBuilder(QIRIXMLDOMDocumentBuilder_var& oBuilder,
   oBuilder = NULL_var;
   if (!iClassId.Name || std::strcmp(iClassId.Name, CLSID_QIRXMLDOMDocumentBuilder.Name) != 0)
     return hr;
-  try {
+  return QIRGuarded([&] {
     if (QIRCallShouldFail("CreateQIRIXMLDOMDocumentBuilder")) return hr;
     SetUpOnce();
     oBuilder.Attach(new DomBuilder);
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
