@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "QIRFaultInjection.h"
+#include "QIRGuard.h"
 
 struct QIRFileTag {
   std::FILE* File;
@@ -202,24 +203,18 @@ HRESULT QIRMakePath(const char* iDirectory, const char* iName, char* oPath,
                     std::size_t iPathSize) {
   ClearPath(oPath, iPathSize);
   if (!iDirectory || !iName) return E_FAIL;
-  try {
-    return CopyPath(Join(iDirectory, iName), oPath, iPathSize);
-  } catch (...) {
-    return E_FAIL;
-  }
+  return QIRGuarded([&] { return CopyPath(Join(iDirectory, iName), oPath, iPathSize); });
 }
 
 HRESULT QIRFindPath(const char* iName, const char* iDirectory, char* oPath,
                     std::size_t iPathSize) {
   ClearPath(oPath, iPathSize);
   if (!iName || !*iName || !iDirectory || !*iDirectory) return E_FAIL;
-  try {
+  return QIRGuarded([&] {
     std::string path;
     if (!FindBelow(iDirectory, iName, 0, path)) return E_FAIL;
     return CopyPath(path, oPath, iPathSize);
-  } catch (...) {
-    return E_FAIL;
-  }
+  });
 }
 
 HRESULT QIRGetFilePathFromOfficialVariable(const char* iFileName, const char* iVarName,
@@ -227,16 +222,16 @@ HRESULT QIRGetFilePathFromOfficialVariable(const char* iFileName, const char* iV
   ClearPath(oPath, iPathSize);
   const char* value = QIRGetEnv(iVarName);
   if (!iFileName || !*iFileName || !value) return E_FAIL;
-  try {
+  const HRESULT hr = QIRGuarded([&] {
     for (const std::string& directory : QIRSplitPathVariable(value)) {
       const std::string path = Join(directory, iFileName);
       if (access(path.c_str(), F_OK) == 0 && SUCCEEDED(CopyPath(path, oPath, iPathSize)))
         return S_OK;
     }
-  } catch (...) {
-    ClearPath(oPath, iPathSize);
-  }
-  return E_FAIL;
+    return E_FAIL;
+  });
+  if (FAILED(hr)) ClearPath(oPath, iPathSize);
+  return hr;
 }
 
 int QIRFileAccess(const char* iPath, int iMode) {
@@ -304,7 +299,7 @@ HRESULT QIRFClose(QIRFileHandle iFile) {
 HRESULT QIRWriteFileAtomically(const char* iPath, const void* iBytes, std::size_t iSize) {
   if (!iPath || !*iPath || (!iBytes && iSize > 0)) return E_FAIL;
   const char* bytes = iBytes ? static_cast<const char*>(iBytes) : "";
-  try {
+  return QIRGuarded([&] {
     const std::string target = WriteTarget(iPath);
     struct stat existing;
     const bool exists = stat(target.c_str(), &existing) == 0;
@@ -335,7 +330,5 @@ HRESULT QIRWriteFileAtomically(const char* iPath, const void* iBytes, std::size_
     }
     SyncDirectory(DirectoryOf(target));
     return S_OK;
-  } catch (...) {
-    return E_FAIL;
-  }
+  });
 }

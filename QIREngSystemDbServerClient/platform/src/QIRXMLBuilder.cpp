@@ -671,8 +671,7 @@ HRESULT ParseSource(bool iIsFile, const QIRUnicodeString& iText, const QIRUnicod
                     const QIRListValQIRUnicodeString& iOptionValues,
                     const QIRISAXEntityResolver_var& iResolver,
                     const QIRISAXErrorHandler_var& iHandler, QIRIDOMDocument_var& oDocument) {
-  HRESULT hr = E_FAIL;
-  try {
+  const HRESULT hr = QIRGuarded([&] {
     SetUpOnce();
     ParseState state;
     state.Resolver = iResolver.get();
@@ -680,15 +679,10 @@ HRESULT ParseSource(bool iIsFile, const QIRUnicodeString& iText, const QIRUnicod
     state.Validate = IsOptionOn(iOptionNames, iOptionValues, "QIRDoValidation");
     const bool expand = IsOptionOn(iOptionNames, iOptionValues, "QIRExpandEntityReferences");
     const ActiveParse active(&state);
-    hr = iIsFile ? ParseFileBytes(iText.ConvertToChar(), state, expand, oDocument)
-                 : ParseBytes(iText.ConvertToChar(), iText.GetLengthInByte(), true,
-                              iName.ConvertToChar(), state, expand, nullptr, oDocument);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
+    return iIsFile ? ParseFileBytes(iText.ConvertToChar(), state, expand, oDocument)
+                   : ParseBytes(iText.ConvertToChar(), iText.GetLengthInByte(), true,
+                                iName.ConvertToChar(), state, expand, nullptr, oDocument);
+  });
   if (FAILED(hr)) oDocument = NULL_var;
   return hr;
 }

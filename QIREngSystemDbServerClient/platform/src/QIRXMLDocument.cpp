@@ -423,14 +423,10 @@ HRESULT DomDocument::GetDocumentElement(QIRIDOMElement_var& oElement) {
 }
 
 HRESULT DetachedDocumentType::GetNodeName(QIRUnicodeString& oName) {
-  HRESULT hr = E_FAIL;
-  try {
+  return QIRGuarded([&] {
     oName = Name;
-    hr = S_OK;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 // --- node lists
