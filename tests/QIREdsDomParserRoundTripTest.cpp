@@ -351,3 +351,16 @@ TEST(QIREdsDomParser, RoundTrip_GeneratedDocumentsFromStreamAndFile) {
     ExpectRoundTrip(sample, true);
   }
 }
+
+// Attribute defaults with '<', '&' or a referenced tab, line feed or carriage return must be
+// written escaped in the internal subset, or the text no longer loads or reads differently.
+TEST(QIREdsDomParser, RoundTrip_AttributeDefaultsWithEscapedMarkup) {
+  Sample literal;
+  literal.Text = "<!DOCTYPE foo [<!ATTLIST foo bar CDATA \"&lt;&gt;&quot;\">]><foo/>";
+  literal.Values = {{"foo", "bar", "<>\""}};
+  ExpectRoundTrip(literal, false);
+  for (const Sample& sample : Corpus(true, 100)) {
+    ExpectRoundTrip(sample, false);
+    ExpectRoundTrip(sample, true);
+  }
+}
