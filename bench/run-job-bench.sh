@@ -112,6 +112,13 @@ for big, small in zip(sizes[1:], sizes):
                   f"{job(side, big)['cpu_time'] / job(side, small)['cpu_time']:.2f}, best "
                   f"{job(side, big, best)['cpu_time'] / job(side, small, best)['cpu_time']:.2f}")
 
+# A validated load against the whole round trip of the fastest peer at the same size.
+for n in sizes:
+    v, p = job("ValidatedLoad", n), job("Pugixml", n)
+    if v and p:
+        print(f"\nValidated LoadStream at N = {n:,}: {v['cpu_time']:,.1f} ms, "
+              f"{v['cpu_time'] / p['cpu_time']:.2f} times P({n:,})")
+
 # "side N KiB" lines, one process per side and size.
 peak = {}
 for line in open(f"{results}/peak.txt"):
