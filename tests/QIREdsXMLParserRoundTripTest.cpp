@@ -128,13 +128,3 @@ TEST(QIREdsXMLParser, RoundTrip_WritersRefuseWhatXmlCannotCarry) {
   }
 }
 
-// A megabyte in every attribute of one job: each loads alone, and so must the whole.
-TEST(QIREdsXMLParser, RoundTrip_MegabyteInEveryAttributeLoadsBack) {
-  QIREdsXMLParser written, loaded;
-  ASSERT_EQ(written.Init("EDB_Jobs", "1"), S_OK);
-  ASSERT_EQ(written.AppendJobDefinition("J", "T", "i"), S_OK);
-  for (const auto& [name, write] : kWriters)
-    ASSERT_EQ(write(written, std::string(1 << 20, 'v').c_str()), S_OK) << name;
-  Reload(written, loaded, "every writer");
-  EXPECT_TRUE(ReadAll(loaded) == ReadAll(written));
-}
