@@ -25,12 +25,13 @@ build() {
   # Tools and tests are not needed here; leaving them out keeps the build short. -O2 rather
   # than CMake's -O3 for Release: the level the figures in docs/PERFORMANCE.md are quoted at.
   cmake --preset bench -DQIREDS_BUILD_TOOLS=OFF -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" >/dev/null
-  cmake --build --preset bench -j"${JOBS:-2}" --target JobDocumentBench RecordBench
+  cmake --build --preset bench -j"${JOBS:-2}" --target JobDocumentBench RecordBench EngineeringBench
 }
 
 smoke() {
   "$BENCH_DIR/JobDocumentBench" --smoke
   "$BENCH_DIR/RecordBench" --smoke
+  "$BENCH_DIR/EngineeringBench" --smoke
 }
 
 # Peak resident memory in KiB of one pass, as /usr/bin/time reports it.
@@ -116,6 +117,7 @@ full() {
     --benchmark_display_aggregates_only=true --benchmark_out_format=json)
   "$BENCH_DIR/JobDocumentBench" "${flags[@]}" --benchmark_out="$RESULTS/jobs.json"
   "$BENCH_DIR/RecordBench" "${flags[@]}" --benchmark_out="$RESULTS/records.json"
+  "$BENCH_DIR/EngineeringBench" "${flags[@]}" --benchmark_out="$RESULTS/engineering.json"
   log "peak memory at N=$PEAK_JOBS"
   printf 'workload %s\nbaseline %s\n' "$(peak_kib workload "$PEAK_JOBS")" \
     "$(peak_kib baseline "$PEAK_JOBS")" >"$RESULTS/peak.txt"

@@ -1,0 +1,201 @@
+// How the engineering tools grow with their input: effectivity texts and range lists of 1,000
+// to 1,000,000 ranges, texts of 1,000 to 1,000,000 characters for the blank encoding, and a
+// walk over a text by character positions. Ten times the input should cost about ten times the
+// time; docs/PERFORMANCE.md keeps the figures.
+//
+//   EngineeringBench [--smoke] [benchmark flags]   (--smoke: each benchmark once, smallest size)
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "QIREdsEffectivityTool.h"
+#include "QIREdsGeneralTool.h"
+
+namespace {
+
+// SkipWithError alone leaves the exit status at 0; a smoke run must fail on a broken call.
+int gFailures = 0;
+
+void Fail(benchmark::State& ioState, const char* iReason)
+{
+  ++gFailures;
+  ioState.SkipWithError(iReason);
+}
+
+struct RangeLists {
+  QIRRawCollint firstStarts, firstEnds, secondStarts, secondEnds;
+};
+
+// The second list ascending and separate, as the union requires; the first shuffled, some of
+// its ranges bridging gaps of the second and some falling into them. The last range of each
+// list is open. Both lists share units and neither holds the other, so a comparison runs to
+// its overlap test.
+RangeLists MakeRanges(int iCount)
+{
+  RangeLists lists;
+  std::mt19937 random(20240611);  // fixed seed: every run measures the same lists
+  for (int i = 0; i < iCount; ++i) {
+    lists.secondStarts.Append(20 * i + 1);
+    lists.secondEnds.Append(i + 1 == iCount ? 100000000 : 20 * i + 8);
+  }
+  std::vector<int> order(static_cast<std::size_t>(iCount));
+  for (int i = 0; i < iCount; ++i) order[static_cast<std::size_t>(i)] = i;
+  std::shuffle(order.begin(), order.end(), random);
+  std::uniform_int_distribution<int> offset(0, 19), length(0, 25);
+  for (int i : order) {
+    const int start = 20 * i + 1 + offset(random);
+    lists.firstStarts.Append(start);
+    lists.firstEnds.Append(i + 1 == iCount ? 100000000 : start + length(random));
+  }
+  return lists;
+}
+
+// Words of one to eight characters, a few of them wide, between runs of one to five blanks.
+std::string MakeText(int iCharacters)
+{
+  std::mt19937 random(7);
+  std::string text;
+  for (int count = 0; count < iCharacters;) {
+    for (int n = static_cast<int>(random() % 8) + 1; n > 0 && count < iCharacters; --n, ++count)
+      text += random() % 16 ? "x" : "\xC3\xA9";
+    for (int n = static_cast<int>(random() % 5) + 1; n > 0 && count < iCharacters; --n, ++count)
+      text += ' ';
+  }
+  return text;
+}
+
+void ParseEffectivityRange(benchmark::State& ioState)
+{
+  const RangeLists lists = MakeRanges(static_cast<int>(ioState.range(0)));
+  QIREdsEffectivityTool tool;
+  QIRUnicodeString text;
+  if (FAILED(tool.FormatEffectivityRange(lists.firstStarts, lists.firstEnds, text))) {
+    Fail(ioState, "FormatEffectivityRange failed");
+    return;
+  }
+  for (auto _ : ioState) {
+    QIRRawCollint starts, ends;
+    if (FAILED(tool.ParseEffectivityRange(text, starts, ends)) ||
+        starts.Size() != ioState.range(0)) {
+      Fail(ioState, "ParseEffectivityRange failed");
+      return;
+    }
+  }
+  ioState.SetBytesProcessed(static_cast<long long>(ioState.iterations()) *
+                            text.GetLengthInByte());
+}
+
+void CompareEffectivityRange(benchmark::State& ioState)
+{
+  const RangeLists lists = MakeRanges(static_cast<int>(ioState.range(0)));
+  QIREdsEffectivityTool tool;
+  for (auto _ : ioState) {
+    QIREdsEffMatchingStatusEnum status = QIREdsEffUndefined;
+    if (FAILED(tool.CompareEffectivityRange(lists.secondStarts, lists.secondEnds,
+                                            lists.firstStarts, lists.firstEnds, status)) ||
+        status != QIREdsEffOverlapping) {
+      Fail(ioState, "CompareEffectivityRange failed");
+      return;
+    }
+  }
+}
+
+// Union, intersection and difference take the same lists and give a list.
+template <HRESULT (QIREdsEffectivityTool::*Operation)(
+    const QIRRawCollint&, const QIRRawCollint&, const QIRRawCollint&, const QIRRawCollint&,
+    QIRRawCollint&, QIRRawCollint&)>
+void ListOperation(benchmark::State& ioState)
+{
+  const RangeLists lists = MakeRanges(static_cast<int>(ioState.range(0)));
+  QIREdsEffectivityTool tool;
+  QIRRawCollint starts, ends;
+  for (auto _ : ioState) {
+    if (FAILED((tool.*Operation)(lists.firstStarts, lists.firstEnds, lists.secondStarts,
+                                 lists.secondEnds, starts, ends))) {
+      Fail(ioState, "the range operation failed");
+      return;
+    }
+  }
+  ioState.counters["ranges out"] = starts.Size();
+}
+
+void EncodeBlanks(benchmark::State& ioState)
+{
+  const QIRUnicodeString text(MakeText(static_cast<int>(ioState.range(0))).c_str());
+  QIREdsGeneralTool tool;
+  for (auto _ : ioState) benchmark::DoNotOptimize(tool.EncodeBlanks(text));
+}
+
+// The text of the same size as encoding takes, encoded: decoding restores it.
+void DecodeBlanks(benchmark::State& ioState)
+{
+  QIREdsGeneralTool tool;
+  const QIRUnicodeString plain(MakeText(static_cast<int>(ioState.range(0))).c_str());
+  const QIRUnicodeString text = tool.EncodeBlanks(plain);
+  for (auto _ : ioState) {
+    if (tool.DecodeBlanks(text) != plain) {
+      Fail(ioState, "DecodeBlanks did not restore the text");
+      return;
+    }
+  }
+}
+
+// One SubString and one SearchSubString per character of a text with wide characters.
+void WalkByPosition(benchmark::State& ioState)
+{
+  const QIRUnicodeString text(MakeText(static_cast<int>(ioState.range(0))).c_str());
+  const QIRUnicodeString blank(" ");
+  for (auto _ : ioState) {
+    int blanks = 0;
+    for (int i = 0; i < text.GetLengthInChar(); ++i)
+      if (text.SubString(i, 1) == blank && text.SearchSubString(blank, i) == i) ++blanks;
+    benchmark::DoNotOptimize(blanks);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+  bool smoke = false;
+  std::vector<char*> args;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--smoke") == 0)
+      smoke = true;
+    else
+      args.push_back(argv[i]);
+  }
+  const std::vector<benchmark::internal::Benchmark*> marks = {
+      benchmark::RegisterBenchmark("Effectivity/Parse", ParseEffectivityRange),
+      benchmark::RegisterBenchmark("Effectivity/Compare", CompareEffectivityRange),
+      benchmark::RegisterBenchmark(
+          "Effectivity/Union",
+          ListOperation<&QIREdsEffectivityTool::ComputeUnionEffectivityRange>),
+      benchmark::RegisterBenchmark(
+          "Effectivity/Intersection",
+          ListOperation<&QIREdsEffectivityTool::ComputeIntersectionEffectivityRange>),
+      benchmark::RegisterBenchmark(
+          "Effectivity/Difference",
+          ListOperation<&QIREdsEffectivityTool::ComputeDifferenceEffectivityRange>),
+      benchmark::RegisterBenchmark("Blanks/Encode", EncodeBlanks),
+      benchmark::RegisterBenchmark("Blanks/Decode", DecodeBlanks),
+      benchmark::RegisterBenchmark("String/WalkByPosition", WalkByPosition),
+  };
+  for (benchmark::internal::Benchmark* mark : marks) {
+    for (int size : smoke ? std::vector<int>{1000} : std::vector<int>{1000, 10000, 100000, 1000000})
+      mark->Arg(size);
+    mark->Unit(benchmark::kMillisecond);
+    if (smoke) mark->Iterations(1);
+  }
+  int count = static_cast<int>(args.size());
+  benchmark::Initialize(&count, args.data());
+  if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return gFailures == 0 ? 0 : 1;
+}
