@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "QIRError.h"
@@ -59,8 +60,8 @@ void WriteRanges(const std::vector<Range>& iRanges, QIRRawCollint& oStarts, QIRR
     starts.Append(range.start);
     ends.Append(range.end);
   }
-  oStarts = starts;
-  oEnds = ends;
+  oStarts = std::move(starts);
+  oEnds = std::move(ends);
 }
 
 bool Contains(const Range& iRange, int iUnit)
@@ -68,25 +69,50 @@ bool Contains(const Range& iRange, int iUnit)
   return iRange.start <= iUnit && iUnit <= iRange.end;
 }
 
-// Sorts by one bound in linear time, three passes of 11 bits: lists of a million ranges
-// would otherwise pay a comparison sort's logarithm. Passes where every key shares its digit
-// are skipped, which leaves small unit numbers one pass.
+// Sorts by one bound in linear time, by radix over the bits in which the bounds differ: lists
+// of a million ranges would otherwise pay a comparison sort's logarithm. A list already in
+// order, as an ascending list often is, is left as it is.
 template <int Range::*Key>
 void SortBy(std::vector<Range>& ioRanges)
 {
-  if (ioRanges.size() < 2) return;
-  const auto digit = [](const Range& iRange, int iShift) {
-    return ((static_cast<std::uint32_t>(iRange.*Key) ^ 0x80000000u) >> iShift) & 0x7FFu;
+  const auto before = [](const Range& iLeft, const Range& iRight) {
+    return iLeft.*Key < iRight.*Key;
   };
+  if (std::is_sorted(ioRanges.begin(), ioRanges.end(), before)) return;
+  const auto bounds = std::minmax_element(ioRanges.begin(), ioRanges.end(), before);
+  const long long lowest = (*bounds.first).*Key;
+  const auto span = static_cast<std::uint32_t>((*bounds.second).*Key - lowest);
+  int bits = 0;
+  while (bits < 32 && (span >> bits) != 0) ++bits;
+  // Digits of at most 11 bits keep the counts and the places written to within the caches.
+  const int passes = (bits + 10) / 11, width = (bits + passes - 1) / passes;
+  const std::uint32_t mask = (1u << width) - 1;
   std::vector<Range> sorted(ioRanges.size());
-  for (int shift = 0; shift < 32; shift += 11) {
-    std::vector<std::size_t> counts(2049, 0);
-    for (const Range& range : ioRanges) ++counts[digit(range, shift) + 1];
-    if (counts[digit(ioRanges.front(), shift) + 1] == ioRanges.size()) continue;
+  std::vector<std::size_t> counts;
+  for (int shift = 0; shift < bits; shift += width) {
+    const auto digit = [&](const Range& iRange) {
+      return (static_cast<std::uint32_t>(iRange.*Key - lowest) >> shift) & mask;
+    };
+    counts.assign(static_cast<std::size_t>(mask) + 2, 0);
+    for (const Range& range : ioRanges) ++counts[digit(range) + 1];
     for (std::size_t d = 1; d < counts.size(); ++d) counts[d] += counts[d - 1];
-    for (const Range& range : ioRanges) sorted[counts[digit(range, shift)]++] = range;
+    for (const Range& range : ioRanges) sorted[counts[digit(range)]++] = range;
     ioRanges.swap(sorted);
   }
+}
+
+// Joins ranges sorted by start that overlap, touch or follow without a gap.
+std::vector<Range> JoinSorted(const std::vector<Range>& iRanges)
+{
+  std::vector<Range> joined;
+  joined.reserve(iRanges.size());
+  for (const Range& range : iRanges) {
+    if (!joined.empty() && range.start <= static_cast<long long>(joined.back().end) + 1)
+      joined.back().end = std::max(joined.back().end, range.end);
+    else
+      joined.push_back(range);
+  }
+  return joined;
 }
 
 // The units of a list as ascending ranges separated by at least one missing unit. A range
@@ -97,14 +123,7 @@ std::vector<Range> Normalise(std::vector<Range> iRanges)
                                [](const Range& iRange) { return iRange.start > iRange.end; }),
                 iRanges.end());
   SortBy<&Range::start>(iRanges);
-  std::vector<Range> joined;
-  for (const Range& range : iRanges) {
-    if (!joined.empty() && range.start <= static_cast<long long>(joined.back().end) + 1)
-      joined.back().end = std::max(joined.back().end, range.end);
-    else
-      joined.push_back(range);
-  }
-  return joined;
+  return JoinSorted(iRanges);
 }
 
 bool RunsUpwards(const std::vector<Range>& iRanges)
@@ -444,11 +463,17 @@ HRESULT QIREdsEffectivityTool::ComputeUnionEffectivityRange(const QIRRawCollint&
   if (!IsValidPair(iFirstStarts, iFirstEnds)) return hr;
   if (!IsValidPair(iSecondStarts, iSecondEnds)) return hr;
   return Guarded([&] {
-    const std::vector<Range> first = ReadRanges(iFirstStarts, iFirstEnds);
+    std::vector<Range> first = ReadRanges(iFirstStarts, iFirstEnds);
     std::vector<Range> working = ReadRanges(iSecondStarts, iSecondEnds);
     if (RunsUpwards(first) && RunsUpwards(working) && AscendingAndSeparate(working)) {
-      working.insert(working.end(), first.begin(), first.end());
-      WriteRanges(Normalise(working), oUnitedStarts, oUnitedEnds);
+      // The second list is in order already: only the first needs sorting before the merge.
+      SortBy<&Range::start>(first);
+      std::vector<Range> all(first.size() + working.size());
+      std::merge(first.begin(), first.end(), working.begin(), working.end(), all.begin(),
+                 [](const Range& iLeft, const Range& iRight) {
+                   return iLeft.start < iRight.start;
+                 });
+      WriteRanges(JoinSorted(all), oUnitedStarts, oUnitedEnds);
       return S_OK;
     }
     for (const Range& range : first) MergeRange(working, range);
