@@ -5,14 +5,12 @@
 //
 //   EngineeringBench [--smoke] [benchmark flags]   (--smoke: each benchmark once, smallest size)
 
-#include <benchmark/benchmark.h>
-
 #include <algorithm>
-#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "BenchMain.h"
 #include "QIREdsEffectivityTool.h"
 #include "QIREdsGeneralTool.h"
 
@@ -162,14 +160,9 @@ void WalkByPosition(benchmark::State& ioState)
 
 int main(int argc, char** argv)
 {
-  bool smoke = false;
-  std::vector<char*> args;
-  for (int i = 0; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--smoke") == 0)
-      smoke = true;
-    else
-      args.push_back(argv[i]);
-  }
+  BenchArguments arguments = ReadBenchArguments(argc, argv);
+  const std::vector<int> sizes = arguments.smoke ? std::vector<int>{1000}
+                                                 : std::vector<int>{1000, 10000, 100000, 1000000};
   const std::vector<benchmark::internal::Benchmark*> marks = {
       benchmark::RegisterBenchmark("Effectivity/Parse", ParseEffectivityRange),
       benchmark::RegisterBenchmark("Effectivity/Compare", CompareEffectivityRange),
@@ -187,15 +180,9 @@ int main(int argc, char** argv)
       benchmark::RegisterBenchmark("String/WalkByPosition", WalkByPosition),
   };
   for (benchmark::internal::Benchmark* mark : marks) {
-    for (int size : smoke ? std::vector<int>{1000} : std::vector<int>{1000, 10000, 100000, 1000000})
-      mark->Arg(size);
+    for (int size : sizes) mark->Arg(size);
     mark->Unit(benchmark::kMillisecond);
-    if (smoke) mark->Iterations(1);
+    if (arguments.smoke) mark->Iterations(1);
   }
-  int count = static_cast<int>(args.size());
-  benchmark::Initialize(&count, args.data());
-  if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return gFailures == 0 ? 0 : 1;
+  return RunBenchmarks(arguments, gFailures);
 }

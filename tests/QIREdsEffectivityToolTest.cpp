@@ -358,9 +358,8 @@ TEST(QIREdsEffectivityTool, Union_LongListsOverWholeIntRange)
     }
     for (int n = draw(1, 400); n > 0; --n) {
       const int start = draw(INT32_MIN, INT32_MAX - 1);
-      const int length = draw(0, 1 << draw(0, 26)) / 2;
-      first.emplace_back(start, draw(1, 5) == 1 ? INT32_MAX : start + length);
-      if (first.back().second < start) first.back().second = INT32_MAX;
+      const long long end = static_cast<long long>(start) + draw(0, 1 << draw(0, 26)) / 2;
+      first.emplace_back(start, draw(1, 5) == 1 || end > INT32_MAX ? INT32_MAX : end);
     }
     SCOPED_TRACE(round);
     Ranges all = first;

@@ -240,6 +240,24 @@ std::vector<Range> Subtract(const std::vector<Range>& iFirst, const std::vector<
   return rest;
 }
 
+// Intersection and difference: both lists checked, normalised and combined unit by unit.
+HRESULT CombineUnits(const QIRRawCollint& iFirstStarts, const QIRRawCollint& iFirstEnds,
+                     const QIRRawCollint& iSecondStarts, const QIRRawCollint& iSecondEnds,
+                     std::vector<Range> (*iCombine)(const std::vector<Range>&,
+                                                    const std::vector<Range>&),
+                     QIRRawCollint& oStarts, QIRRawCollint& oEnds)
+{
+  HRESULT hr = E_FAIL;
+  if (!IsValidPair(iFirstStarts, iFirstEnds)) return hr;
+  if (!IsValidPair(iSecondStarts, iSecondEnds)) return hr;
+  return Guarded([&] {
+    WriteRanges(iCombine(Normalise(ReadRanges(iFirstStarts, iFirstEnds)),
+                         Normalise(ReadRanges(iSecondStarts, iSecondEnds))),
+                oStarts, oEnds);
+    return S_OK;
+  });
+}
+
 // Outside the union's preconditions the merge below decides the result, as it always has.
 // Index of the first range holding iUnit, -1 when none does.
 int FindContaining(const std::vector<Range>& iRanges, int iUnit)
@@ -487,15 +505,8 @@ HRESULT QIREdsEffectivityTool::ComputeIntersectionEffectivityRange(
     const QIRRawCollint& iSecondStarts, const QIRRawCollint& iSecondEnds, QIRRawCollint& oStarts,
     QIRRawCollint& oEnds)
 {
-  HRESULT hr = E_FAIL;
-  if (!IsValidPair(iFirstStarts, iFirstEnds)) return hr;
-  if (!IsValidPair(iSecondStarts, iSecondEnds)) return hr;
-  return Guarded([&] {
-    WriteRanges(Intersect(Normalise(ReadRanges(iFirstStarts, iFirstEnds)),
-                          Normalise(ReadRanges(iSecondStarts, iSecondEnds))),
-                oStarts, oEnds);
-    return S_OK;
-  });
+  return CombineUnits(iFirstStarts, iFirstEnds, iSecondStarts, iSecondEnds, Intersect, oStarts,
+                      oEnds);
 }
 
 HRESULT QIREdsEffectivityTool::ComputeDifferenceEffectivityRange(
@@ -503,15 +514,8 @@ HRESULT QIREdsEffectivityTool::ComputeDifferenceEffectivityRange(
     const QIRRawCollint& iSecondStarts, const QIRRawCollint& iSecondEnds, QIRRawCollint& oStarts,
     QIRRawCollint& oEnds)
 {
-  HRESULT hr = E_FAIL;
-  if (!IsValidPair(iFirstStarts, iFirstEnds)) return hr;
-  if (!IsValidPair(iSecondStarts, iSecondEnds)) return hr;
-  return Guarded([&] {
-    WriteRanges(Subtract(Normalise(ReadRanges(iFirstStarts, iFirstEnds)),
-                         Normalise(ReadRanges(iSecondStarts, iSecondEnds))),
-                oStarts, oEnds);
-    return S_OK;
-  });
+  return CombineUnits(iFirstStarts, iFirstEnds, iSecondStarts, iSecondEnds, Subtract, oStarts,
+                      oEnds);
 }
 
 HRESULT QIREdsEffectivityTool::IsUnitEffective(const QIRRawCollint& iStarts,
