@@ -70,7 +70,7 @@ class QIRUnicodeString {
  private:
   // Recomputes _length and _marks after _text changed.
   void Reindex();
-  // Adds the marks of the characters from iChar on, which starts at byte iByte.
+  // Adds the marks and block counts from character iChar on, which starts at byte iByte.
   void ExtendMarks(std::size_t iByte, std::size_t iChar);
   // Byte offset of character iChar; the byte size when iChar is not below _length.
   std::size_t ByteOffsetOf(std::size_t iChar) const;
@@ -79,9 +79,11 @@ class QIRUnicodeString {
 
   std::string _text;  // always valid UTF-8
   int _length = 0;    // in characters
-  // Byte offset of every 64th character (0, 64, 128, ...); empty while the text is ASCII,
-  // where positions are byte offsets.
+  // While the text is ASCII both are empty, positions being byte offsets. Otherwise: the byte
+  // offset of every 64th character (0, 64, 128, ...), and the number of characters that start
+  // before every 256th byte (0, 256, 512, ...), which turn positions into offsets and back.
   std::vector<std::uint32_t> _marks;
+  std::vector<std::uint32_t> _blockChars;
 };
 
 // Splits a string into tokens; a run of separators counts as one.

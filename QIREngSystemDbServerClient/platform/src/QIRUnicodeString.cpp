@@ -13,6 +13,8 @@ namespace {
 constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
 // Characters between two marks: a position costs at most this many steps past its mark.
 constexpr std::size_t kMarkStride = 64;
+// Bytes between two block counts: a byte offset costs at most this many bytes past its block.
+constexpr std::size_t kBlockBytes = 256;
 const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 
 bool IsContinuation(unsigned char iByte) { return (iByte & 0xC0) == 0x80; }
@@ -176,10 +178,14 @@ QIRUnicodeString::QIRUnicodeString(const char* iText)
 
 // The source is left empty rather than unspecified, so its length stays true to its text.
 QIRUnicodeString::QIRUnicodeString(QIRUnicodeString&& ioOther) noexcept
-    : _text(std::move(ioOther._text)), _length(ioOther._length), _marks(std::move(ioOther._marks)) {
+    : _text(std::move(ioOther._text)),
+      _length(ioOther._length),
+      _marks(std::move(ioOther._marks)),
+      _blockChars(std::move(ioOther._blockChars)) {
   ioOther._text.clear();
   ioOther._length = 0;
   ioOther._marks.clear();
+  ioOther._blockChars.clear();
 }
 
 QIRUnicodeString& QIRUnicodeString::operator=(QIRUnicodeString&& ioOther) noexcept {
@@ -187,9 +193,11 @@ QIRUnicodeString& QIRUnicodeString::operator=(QIRUnicodeString&& ioOther) noexce
   _text = std::move(ioOther._text);
   _length = ioOther._length;
   _marks = std::move(ioOther._marks);
+  _blockChars = std::move(ioOther._blockChars);
   ioOther._text.clear();
   ioOther._length = 0;
   ioOther._marks.clear();
+  ioOther._blockChars.clear();
   return *this;
 }
 
@@ -207,9 +215,12 @@ QIRUnicodeString& QIRUnicodeString::operator+=(const QIRUnicodeString& iOther) {
   _text += iOther._text;
   _length += otherLength;
   if (static_cast<std::size_t>(_length) == _text.size()) return *this;
-  if (oldLength == oldSize)
+  if (oldLength == oldSize) {  // ASCII so far: every index entry is its own position
     for (std::size_t c = _marks.size() * kMarkStride; c < oldLength; c += kMarkStride)
       _marks.push_back(static_cast<std::uint32_t>(c));
+    for (std::size_t b = _blockChars.size() * kBlockBytes; b < oldSize; b += kBlockBytes)
+      _blockChars.push_back(static_cast<std::uint32_t>(b));
+  }
   ExtendMarks(oldSize, oldLength);
   return *this;
 }
@@ -223,11 +234,14 @@ QIRUnicodeString operator+(const QIRUnicodeString& iLeft, const QIRUnicodeString
 void QIRUnicodeString::Reindex() {
   _length = static_cast<int>(CountChars(_text.data(), _text.size()));
   _marks.clear();
+  _blockChars.clear();
   if (static_cast<std::size_t>(_length) != _text.size()) ExtendMarks(0, 0);
 }
 
 void QIRUnicodeString::ExtendMarks(std::size_t iByte, std::size_t iChar) {
   for (std::size_t i = iByte; i < _text.size(); ++i) {
+    if (i % kBlockBytes == 0 && i / kBlockBytes == _blockChars.size())
+      _blockChars.push_back(static_cast<std::uint32_t>(iChar));
     if (IsContinuation(static_cast<unsigned char>(_text[i]))) continue;
     if (iChar % kMarkStride == 0) _marks.push_back(static_cast<std::uint32_t>(i));
     ++iChar;
@@ -242,11 +256,10 @@ std::size_t QIRUnicodeString::ByteOffsetOf(std::size_t iChar) const {
 }
 
 std::size_t QIRUnicodeString::CharPositionOf(std::size_t iByte) const {
-  if (_marks.empty()) return iByte;
-  const std::size_t k =
-      static_cast<std::size_t>(std::upper_bound(_marks.begin(), _marks.end(), iByte) -
-                               _marks.begin()) - 1;
-  return k * kMarkStride + CountChars(_text.data() + _marks[k], iByte - _marks[k]);
+  if (_blockChars.empty()) return iByte;
+  const std::size_t block = std::min(iByte / kBlockBytes, _blockChars.size() - 1);
+  const std::size_t begin = block * kBlockBytes;
+  return _blockChars[block] + CountChars(_text.data() + begin, iByte - begin);
 }
 
 QIRUnicodeString QIRUnicodeString::SubString(int iStart, int iLength) const {
