@@ -3,6 +3,10 @@
 // walk over a text by character positions. Ten times the input should cost about ten times the
 // time; docs/PERFORMANCE.md keeps the figures.
 //
+// Each call takes the next input of a pool of distinct ones, together 1,000,000 ranges or
+// characters: a small input used over and over would run from caches and branch histories
+// trained on it, which no caller's fresh input finds.
+//
 //   EngineeringBench [--smoke] [benchmark flags]   (--smoke: each benchmark once, smallest size)
 
 #include <algorithm>
@@ -25,6 +29,17 @@ void Fail(benchmark::State& ioState, const char* iReason)
   ioState.SkipWithError(iReason);
 }
 
+// Inputs of each size, together about a million units whatever the size.
+constexpr int kPoolUnits = 1000000;
+
+template <class Input, class Make>
+std::vector<Input> MakePool(int iSize, Make iMake)
+{
+  std::vector<Input> pool;
+  for (int k = 0; k < std::max(1, kPoolUnits / iSize); ++k) pool.push_back(iMake(iSize, k));
+  return pool;
+}
+
 struct RangeLists {
   QIRRawCollint firstStarts, firstEnds, secondStarts, secondEnds;
 };
@@ -33,10 +48,10 @@ struct RangeLists {
 // its ranges bridging gaps of the second and some falling into them. The last range of each
 // list is open. Both lists share units and neither holds the other, so a comparison runs to
 // its overlap test.
-RangeLists MakeRanges(int iCount)
+RangeLists MakeRanges(int iCount, int iSeed)
 {
   RangeLists lists;
-  std::mt19937 random(20240611);  // fixed seed: every run measures the same lists
+  std::mt19937 random(20240611 + iSeed);  // fixed seeds: every run measures the same lists
   for (int i = 0; i < iCount; ++i) {
     lists.secondStarts.Append(20 * i + 1);
     lists.secondEnds.Append(i + 1 == iCount ? 100000000 : 20 * i + 8);
@@ -54,9 +69,9 @@ RangeLists MakeRanges(int iCount)
 }
 
 // Words of one to eight characters, a few of them wide, between runs of one to five blanks.
-std::string MakeText(int iCharacters)
+QIRUnicodeString MakeText(int iCharacters, int iSeed)
 {
-  std::mt19937 random(7);
+  std::mt19937 random(7 + iSeed);
   std::string text;
   for (int count = 0; count < iCharacters;) {
     for (int n = static_cast<int>(random() % 8) + 1; n > 0 && count < iCharacters; --n, ++count)
@@ -64,35 +79,39 @@ std::string MakeText(int iCharacters)
     for (int n = static_cast<int>(random() % 5) + 1; n > 0 && count < iCharacters; --n, ++count)
       text += ' ';
   }
-  return text;
+  return text.c_str();
 }
 
 void ParseEffectivityRange(benchmark::State& ioState)
 {
-  const RangeLists lists = MakeRanges(static_cast<int>(ioState.range(0)));
+  const int size = static_cast<int>(ioState.range(0));
   QIREdsEffectivityTool tool;
-  QIRUnicodeString text;
-  if (FAILED(tool.FormatEffectivityRange(lists.firstStarts, lists.firstEnds, text))) {
-    Fail(ioState, "FormatEffectivityRange failed");
-    return;
-  }
+  const std::vector<QIRUnicodeString> texts =
+      MakePool<QIRUnicodeString>(size, [&tool](int iSize, int iSeed) {
+        const RangeLists lists = MakeRanges(iSize, iSeed);
+        QIRUnicodeString text;
+        tool.FormatEffectivityRange(lists.firstStarts, lists.firstEnds, text);
+        return text;
+      });
+  std::size_t next = 0;
   for (auto _ : ioState) {
     QIRRawCollint starts, ends;
-    if (FAILED(tool.ParseEffectivityRange(text, starts, ends)) ||
-        starts.Size() != ioState.range(0)) {
+    if (FAILED(tool.ParseEffectivityRange(texts[next++ % texts.size()], starts, ends)) ||
+        starts.Size() != size) {
       Fail(ioState, "ParseEffectivityRange failed");
       return;
     }
   }
-  ioState.SetBytesProcessed(static_cast<long long>(ioState.iterations()) *
-                            text.GetLengthInByte());
 }
 
 void CompareEffectivityRange(benchmark::State& ioState)
 {
-  const RangeLists lists = MakeRanges(static_cast<int>(ioState.range(0)));
+  const std::vector<RangeLists> pool =
+      MakePool<RangeLists>(static_cast<int>(ioState.range(0)), MakeRanges);
   QIREdsEffectivityTool tool;
+  std::size_t next = 0;
   for (auto _ : ioState) {
+    const RangeLists& lists = pool[next++ % pool.size()];
     QIREdsEffMatchingStatusEnum status = QIREdsEffUndefined;
     if (FAILED(tool.CompareEffectivityRange(lists.secondStarts, lists.secondEnds,
                                             lists.firstStarts, lists.firstEnds, status)) ||
@@ -109,34 +128,42 @@ template <HRESULT (QIREdsEffectivityTool::*Operation)(
     QIRRawCollint&, QIRRawCollint&)>
 void ListOperation(benchmark::State& ioState)
 {
-  const RangeLists lists = MakeRanges(static_cast<int>(ioState.range(0)));
+  const std::vector<RangeLists> pool =
+      MakePool<RangeLists>(static_cast<int>(ioState.range(0)), MakeRanges);
   QIREdsEffectivityTool tool;
   QIRRawCollint starts, ends;
+  std::size_t next = 0;
   for (auto _ : ioState) {
+    const RangeLists& lists = pool[next++ % pool.size()];
     if (FAILED((tool.*Operation)(lists.firstStarts, lists.firstEnds, lists.secondStarts,
                                  lists.secondEnds, starts, ends))) {
       Fail(ioState, "the range operation failed");
       return;
     }
   }
-  ioState.counters["ranges out"] = starts.Size();
 }
 
 void EncodeBlanks(benchmark::State& ioState)
 {
-  const QIRUnicodeString text(MakeText(static_cast<int>(ioState.range(0))).c_str());
+  const std::vector<QIRUnicodeString> texts =
+      MakePool<QIRUnicodeString>(static_cast<int>(ioState.range(0)), MakeText);
   QIREdsGeneralTool tool;
-  for (auto _ : ioState) benchmark::DoNotOptimize(tool.EncodeBlanks(text));
+  std::size_t next = 0;
+  for (auto _ : ioState) benchmark::DoNotOptimize(tool.EncodeBlanks(texts[next++ % texts.size()]));
 }
 
-// The text of the same size as encoding takes, encoded: decoding restores it.
+// Texts of the sizes encoding takes, encoded: decoding must restore them.
 void DecodeBlanks(benchmark::State& ioState)
 {
   QIREdsGeneralTool tool;
-  const QIRUnicodeString plain(MakeText(static_cast<int>(ioState.range(0))).c_str());
-  const QIRUnicodeString text = tool.EncodeBlanks(plain);
+  const std::vector<QIRUnicodeString> plain =
+      MakePool<QIRUnicodeString>(static_cast<int>(ioState.range(0)), MakeText);
+  std::vector<QIRUnicodeString> encoded;
+  for (const QIRUnicodeString& text : plain) encoded.push_back(tool.EncodeBlanks(text));
+  std::size_t next = 0;
   for (auto _ : ioState) {
-    if (tool.DecodeBlanks(text) != plain) {
+    const std::size_t k = next++ % plain.size();
+    if (tool.DecodeBlanks(encoded[k]) != plain[k]) {
       Fail(ioState, "DecodeBlanks did not restore the text");
       return;
     }
@@ -146,9 +173,12 @@ void DecodeBlanks(benchmark::State& ioState)
 // One SubString and one SearchSubString per character of a text with wide characters.
 void WalkByPosition(benchmark::State& ioState)
 {
-  const QIRUnicodeString text(MakeText(static_cast<int>(ioState.range(0))).c_str());
+  const std::vector<QIRUnicodeString> texts =
+      MakePool<QIRUnicodeString>(static_cast<int>(ioState.range(0)), MakeText);
   const QIRUnicodeString blank(" ");
+  std::size_t next = 0;
   for (auto _ : ioState) {
+    const QIRUnicodeString& text = texts[next++ % texts.size()];
     int blanks = 0;
     for (int i = 0; i < text.GetLengthInChar(); ++i)
       if (text.SubString(i, 1) == blank && text.SearchSubString(blank, i) == i) ++blanks;
