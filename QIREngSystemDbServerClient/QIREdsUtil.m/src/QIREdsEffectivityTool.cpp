@@ -142,22 +142,42 @@ bool AscendingAndSeparate(const std::vector<Range>& iRanges)
 // Whether every second range lies inside one first range, and whether any pair shares a unit,
 // bound by bound as a pair-by-pair test would decide, ranges written downwards included. Each
 // question is a sweep over both lists sorted by the bound it asks about.
+// A list in the order of one bound: the list itself when it is in that order already, as an
+// ascending list is, else a sorted copy.
+template <int Range::*Key>
+class SortedView {
+ public:
+  explicit SortedView(const std::vector<Range>& iRanges) : _ranges(&iRanges)
+  {
+    if (std::is_sorted(iRanges.begin(), iRanges.end(), [](const Range& iLeft, const Range& iRight) {
+          return iLeft.*Key < iRight.*Key;
+        }))
+      return;
+    _sorted = iRanges;
+    SortBy<Key>(_sorted);
+    _ranges = &_sorted;
+  }
+  SortedView(const SortedView&) = delete;
+  SortedView& operator=(const SortedView&) = delete;
+  const std::vector<Range>& operator*() const { return *_ranges; }
+
+ private:
+  const std::vector<Range>* _ranges;
+  std::vector<Range> _sorted;
+};
+
 class Comparison {
  public:
   Comparison(const std::vector<Range>& iFirst, const std::vector<Range>& iSecond)
       : _firstByStart(iFirst), _firstByEnd(iFirst), _secondByStart(iSecond),
         _secondByEnd(iSecond)
   {
-    SortBy<&Range::start>(_firstByStart);
-    SortBy<&Range::end>(_firstByEnd);
-    SortBy<&Range::start>(_secondByStart);
-    SortBy<&Range::end>(_secondByEnd);
   }
 
   // Some first range has start <= s and end >= e, for every second range (s, e).
   bool EveryInside() const
   {
-    return !Sweep(_secondByStart, &Range::start,
+    return !Sweep(*_secondByStart, &Range::start,
                   [](const Range& iRange, long long iReach) { return iReach < iRange.end; });
   }
 
@@ -167,11 +187,11 @@ class Comparison {
     const auto holds = [](int Range::*iBound) {
       return [iBound](const Range& iRange, long long iReach) { return iReach >= iRange.*iBound; };
     };
-    if (Sweep(_secondByStart, &Range::start, holds(&Range::start))) return true;
-    if (Sweep(_secondByEnd, &Range::end, holds(&Range::end))) return true;
+    if (Sweep(*_secondByStart, &Range::start, holds(&Range::start))) return true;
+    if (Sweep(*_secondByEnd, &Range::end, holds(&Range::end))) return true;
     // A first range's start, or its end, inside a second range.
-    return AnyBoundWithin(_firstByStart, &Range::start) ||
-           AnyBoundWithin(_firstByEnd, &Range::end);
+    return AnyBoundWithin(*_firstByStart, &Range::start) ||
+           AnyBoundWithin(*_firstByEnd, &Range::end);
   }
 
  private:
@@ -180,11 +200,12 @@ class Comparison {
   template <class Stop>
   bool Sweep(const std::vector<Range>& iQueries, int Range::*iProbe, Stop iStop) const
   {
+    const std::vector<Range>& first = *_firstByStart;
     std::size_t next = 0;
     long long reach = static_cast<long long>(INT32_MIN) - 1;
     for (const Range& query : iQueries) {
-      for (; next < _firstByStart.size() && _firstByStart[next].start <= query.*iProbe; ++next)
-        reach = std::max<long long>(reach, _firstByStart[next].end);
+      for (; next < first.size() && first[next].start <= query.*iProbe; ++next)
+        reach = std::max<long long>(reach, first[next].end);
       if (iStop(query, reach)) return true;
     }
     return false;
@@ -194,14 +215,17 @@ class Comparison {
   bool AnyBoundWithin(const std::vector<Range>& iBounds, int Range::*iBound) const
   {
     std::size_t next = 0;
-    for (const Range& second : _secondByStart) {
+    for (const Range& second : *_secondByStart) {
       while (next < iBounds.size() && iBounds[next].*iBound < second.start) ++next;
       if (next < iBounds.size() && iBounds[next].*iBound <= second.end) return true;
     }
     return false;
   }
 
-  std::vector<Range> _firstByStart, _firstByEnd, _secondByStart, _secondByEnd;
+  SortedView<&Range::start> _firstByStart;
+  SortedView<&Range::end> _firstByEnd;
+  SortedView<&Range::start> _secondByStart;
+  SortedView<&Range::end> _secondByEnd;
 };
 
 // Units of iFirst that iSecond also holds, both normalised.
