@@ -117,7 +117,6 @@ full() {
     --benchmark_display_aggregates_only=true --benchmark_out_format=json)
   "$BENCH_DIR/JobDocumentBench" "${flags[@]}" --benchmark_out="$RESULTS/jobs.json"
   "$BENCH_DIR/RecordBench" "${flags[@]}" --benchmark_out="$RESULTS/records.json"
-  "$BENCH_DIR/EngineeringBench" "${flags[@]}" --benchmark_out="$RESULTS/engineering.json"
   log "peak memory at N=$PEAK_JOBS"
   printf 'workload %s\nbaseline %s\n' "$(peak_kib workload "$PEAK_JOBS")" \
     "$(peak_kib baseline "$PEAK_JOBS")" >"$RESULTS/peak.txt"
