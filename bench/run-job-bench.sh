@@ -27,12 +27,13 @@ build() {
   # Tools and tests are not needed here; leaving them out keeps the build short. -O2 rather
   # than CMake's -O3 for Release: the level the figures in docs/PERFORMANCE.md are quoted at.
   cmake --preset bench -DQIREDS_BUILD_TOOLS=OFF -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" >/dev/null
-  cmake --build --preset bench -j"${JOBS:-2}" --target JobDocumentBench RecordBench
+  cmake --build --preset bench -j"${JOBS:-2}" --target JobDocumentBench RecordBench EngineeringBench
 }
 
 smoke() {
   "$BENCH_DIR/JobDocumentBench" --smoke
   "$BENCH_DIR/RecordBench" --smoke
+  "$BENCH_DIR/EngineeringBench" --smoke
 }
 
 # Peak resident memory in KiB of one pass, as /usr/bin/time reports it.
