@@ -1,4 +1,4 @@
-// effectivity parse|compare|union, blanks encode|decode, fill
+// effectivity parse|format|compare|union|intersect|subtract|contains, blanks encode|decode, fill
 #include "QiredsCommands.h"
 
 #include <cmath>
