@@ -47,12 +47,42 @@ class QIREdsEffectivityTool : public QIRBaseUnknown {
   // outputs are cleared and filled only on success. The second list must be ascending with
   // separate ranges; the first may come in any order and overlap. Units start at 1.
   // E_FAIL, outputs untouched, when a list is empty or its starts and ends differ in size.
+  // Lists that break the order, or hold a range whose start exceeds its end, are merged as
+  // they always were: the result is not a union then, and its cost grows with the square of
+  // the lengths instead of in proportion.
   HRESULT ComputeUnionEffectivityRange(const QIRRawCollint& iFirstStarts,
                                        const QIRRawCollint& iFirstEnds,
                                        const QIRRawCollint& iSecondStarts,
                                        const QIRRawCollint& iSecondEnds,
                                        QIRRawCollint& oUnitedStarts,
                                        QIRRawCollint& oUnitedEnds);
+
+  // The units in both lists, and the units of the first list missing from the second. Inputs
+  // may come in any order and overlap; a range whose start exceeds its end holds no unit.
+  // The outputs are cleared and filled only on success, with ascending ranges separated by at
+  // least one missing unit, as the union gives them; an empty result is a success.
+  // E_FAIL, outputs untouched, when a list is empty or its starts and ends differ in size.
+  HRESULT ComputeIntersectionEffectivityRange(const QIRRawCollint& iFirstStarts,
+                                              const QIRRawCollint& iFirstEnds,
+                                              const QIRRawCollint& iSecondStarts,
+                                              const QIRRawCollint& iSecondEnds,
+                                              QIRRawCollint& oStarts, QIRRawCollint& oEnds);
+  HRESULT ComputeDifferenceEffectivityRange(const QIRRawCollint& iFirstStarts,
+                                            const QIRRawCollint& iFirstEnds,
+                                            const QIRRawCollint& iSecondStarts,
+                                            const QIRRawCollint& iSecondEnds,
+                                            QIRRawCollint& oStarts, QIRRawCollint& oEnds);
+
+  // Whether some range holds iUnit (its start at most iUnit, its end at least iUnit).
+  // E_FAIL, oEffective untouched, when the list is empty or its sizes differ.
+  HRESULT IsUnitEffective(const QIRRawCollint& iStarts, const QIRRawCollint& iEnds, int iUnit,
+                          bool& oEffective);
+
+  // Writes the ranges as given, in their order, as "U(1-5)(8-oo)": an end of 100000000 as
+  // "oo", everything else in decimal. Parsing the text gives the lists back when no value is
+  // negative. E_FAIL, oText untouched, when the list is empty or its sizes differ.
+  HRESULT FormatEffectivityRange(const QIRRawCollint& iStarts, const QIRRawCollint& iEnds,
+                                 QIRUnicodeString& oText);
 };
 
 #endif
