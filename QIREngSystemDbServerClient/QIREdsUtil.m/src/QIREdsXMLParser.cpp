@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "QIREdsGuard.h"
+#include "QIREdsJobElements.h"
 #include "QIRError.h"
 #include "QIRFileServices.h"
 
@@ -25,6 +26,12 @@ struct QIREdsXMLParser::Attribute {
 };
 
 namespace {
+
+using QIREdsJobElements::ReadItemAttribute;
+using QIREdsJobElements::FirstByAttribute;
+using QIREdsJobElements::RootIsDocumentElement;
+using QIREdsJobElements::ReadEachElement;
+
 // The job element and the parts with three attributes, each named once so that its writer and
 // its reader agree, and made a string once rather than at every call.
 struct PartNames {
@@ -92,84 +99,6 @@ bool CanCarryAll(const QIRUnicodeString* const* iValues, int iCount)
 std::string KeyOf(const QIRUnicodeString& iText)
 {
   return std::string(iText.ConvertToChar(), static_cast<std::size_t>(iText.GetLengthInByte()));
-}
-
-// Item iIndex of a list as an element, and its attribute iName read into a string emptied
-// first. oElement stays empty for an item that cannot be fetched or is no element. The code is
-// that of the last call made.
-HRESULT ReadItemAttribute(const QIRIDOMNodeList_var& iList, unsigned int iIndex,
-                          const QIRUnicodeString& iName, QIRIDOMElement_var& oElement,
-                          QIRUnicodeString& oValue)
-{
-  oValue = QIRUnicodeString();
-  QIRIDOMNode_var node;
-  HRESULT hr = iList->Item(iIndex, node);
-  if (FAILED(hr) || node == NULL_var) return hr;
-  oElement = QIRIDOMElement_var(node);
-  if (oElement == NULL_var) return E_NOINTERFACE;
-  return oElement->GetAttribute(iName, oValue);
-}
-
-// The first element named iTagName whose attribute equals iValue, a scan stopping there.
-HRESULT FirstByAttribute(const QIRIDOMDocument_var& iDocument, const QIRUnicodeString& iTagName,
-                         const QIRUnicodeString& iName, const QIRUnicodeString& iValue,
-                         QIRIDOMElement_var& oElement)
-{
-  QIRIDOMNodeList_var list;
-  HRESULT hr = iDocument->GetElementsByTagName(iTagName, list);
-  if (FAILED(hr) || list == NULL_var) return hr;
-  unsigned int length = 0;
-  hr = list->GetLength(length);
-  if (FAILED(hr)) return hr;
-  for (unsigned int i = 0; i < length; ++i) {
-    QIRIDOMElement_var element;
-    QIRUnicodeString value;
-    hr = ReadItemAttribute(list, i, iName, element, value);
-    if (element == NULL_var || value != iValue) continue;
-    oElement = element;
-    return S_OK;
-  }
-  return hr;
-}
-
-// Whether the root is the document element, so that a job appended to it comes last in
-// document order. It is not when Init could not attach it, or when a failed load left the
-// root of the previous document.
-bool RootIsDocumentElement(const QIRIDOMDocument_var& iDocument, const QIRIDOMNode_var& iRoot)
-{
-  QIRIDOMElement_var documentElement;
-  if (FAILED(iDocument->GetDocumentElement(documentElement)) || documentElement == NULL_var)
-    return false;
-  return documentElement->IsSameNode(iRoot) != 0;
-}
-
-// Reads the attributes iNames of each element of iList, each into its list in oLists. An
-// attribute is read only after the one before it, so the lists stay in step. A failed read of
-// the first attribute, or of any when iEveryReadCounts, ends the reading with its code; else
-// the code is that of the last read that counts, iCode when none did.
-HRESULT ReadEachElement(const QIRIDOMNodeList_var& iList, const QIRUnicodeString* iNames,
-                        QIRListValQIRUnicodeString* const* oLists, int iCount,
-                        bool iEveryReadCounts, HRESULT iCode)
-{
-  HRESULT hr = iCode;
-  unsigned int length = 0;
-  if (FAILED(iList->GetLength(length))) length = 0;
-  for (unsigned int i = 0; i < length; ++i) {
-    QIRIDOMNode_var node;
-    if (FAILED(iList->Item(i, node)) || node == NULL_var) continue;
-    QIRIDOMElement_var element(node);
-    if (element == NULL_var) continue;
-    for (int k = 0; k < iCount; ++k) {
-      QIRUnicodeString value;
-      const HRESULT read = element->GetAttribute(iNames[k], value);
-      const bool counts = k == 0 || iEveryReadCounts;
-      if (counts) hr = read;
-      if (FAILED(read) && counts) return hr;
-      if (FAILED(read)) break;
-      oLists[k]->Append(value);
-    }
-  }
-  return hr;
 }
 
 int SmallestSize(const QIRListValQIRUnicodeString& iA, const QIRListValQIRUnicodeString& iB,
