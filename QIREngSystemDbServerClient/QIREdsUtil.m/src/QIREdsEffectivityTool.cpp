@@ -71,6 +71,7 @@ void SortBy(std::vector<Range>& ioRanges)
   const auto span = static_cast<std::uint32_t>((*bounds.second).*Key - lowest);
   int bits = 0;
   while (bits < 32 && (span >> bits) != 0) ++bits;
+  if (bits == 0) return;  // equal keys were found sorted above; said again for the analyser
   // Digits of at most 11 bits keep the counts and the places written to within the caches.
   const int passes = (bits + 10) / 11, width = (bits + passes - 1) / passes;
   const std::uint32_t mask = (1u << width) - 1;

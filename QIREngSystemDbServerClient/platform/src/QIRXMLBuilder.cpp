@@ -30,8 +30,6 @@
 
 namespace {
 
-using QIRXMLInternal::Node;
-using QIRXMLInternal::NodeKind;
 using QIRXMLInternal::SourceContent;
 using QIRXMLInternal::Tree;
 using QIRXMLSaxTree::FlushText;
