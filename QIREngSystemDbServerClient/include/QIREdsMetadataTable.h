@@ -1,20 +1,22 @@
 #ifndef QIREdsMetadataTable_H
 #define QIREdsMetadataTable_H
-// The record of one class (table) of the cable-routing schema. The dictionary fills every
-// field once while it initialises; afterwards the record is only read. Lists index from 1.
+/// \file
+/// The record of one class (table) of the cable-routing schema. The dictionary fills every
+/// field once while it initialises; afterwards the record is only read. Lists index from 1.
 
 #include <cstdint>
 
 #include "QIRBaseUnknown.h"
+#include "QIRExport.h"
 #include "QIRLists.h"
 #include "QIRUnicodeString.h"
 
-// Threads: read only once the dictionary has built it, so any number of threads may read it,
-// and take and give back references, at once.
-class QIREdsMetadataTable : public QIRBaseUnknown {
+/// Threads: read only once the dictionary has built it, so any number of threads may read it,
+/// and take and give back references, at once.
+class QIR_API QIREdsMetadataTable : public QIRBaseUnknown {
   QIR_DECLARE_CLASS
  public:
-  // Name holds iName; every other field starts empty (ScopeKind 0).
+  /// Name holds iName; every other field starts empty (ScopeKind 0).
   explicit QIREdsMetadataTable(const QIRUnicodeString& iName);
   ~QIREdsMetadataTable() override;
 
@@ -30,18 +32,18 @@ class QIREdsMetadataTable : public QIRBaseUnknown {
   QIRListValQIRUnicodeString UniqueKeys;   // columns of the UNIQUE clause
   QIRListValQIRUnicodeString PrimaryKeys;  // columns of the PRIMARY KEY clause
 
-  // One entry per foreign key between schema classes, same index across the three.
+  /// One entry per foreign key between schema classes, same index across the three.
   QIRListValQIRUnicodeString RefFromColumns;
   QIRListValQIRUnicodeString RefToTables;  // unqualified: "Work_Package"
   QIRListValQIRUnicodeString RefToColumns;
 
-  // One entry per foreign key to a product-model class outside the schema.
+  /// One entry per foreign key to a product-model class outside the schema.
   QIRListValQIRUnicodeString ExtRefNames;        // constraint name: "WPC_PI"
   QIRListValQIRUnicodeString ExtRefFromColumns;  // referencing column
   QIRListValQIRUnicodeString ExtRefToClasses;    // outside class
   QIRListValQIRUnicodeString ExtRefToUuids;      // its identifier
 
-  // Not aligned with Columns: locate a column here to find its magnitude.
+  /// Not aligned with Columns: locate a column here to find its magnitude.
   QIRListValQIRUnicodeString MagnitudeColumns;
   QIRListValQIRUnicodeString Magnitudes;  // "LENGTH", "LINEMASS", "AREA" or "MASS"
 };

@@ -1,24 +1,26 @@
 #ifndef QIRError_H
 #define QIRError_H
-// Platform errors: C++ exceptions derived from QIRError, thrown by value and caught by
-// reference; a try frame is a C++ try block. Flush logs a caught error and releases it.
+/// \file
+/// Platform errors: C++ exceptions derived from QIRError, thrown by value and caught by
+/// reference; a try frame is a C++ try block. Flush logs a caught error and releases it.
 
 #include <string>
 
 #include "QIRBaseUnknown.h"
 #include "QIRCodes.h"
+#include "QIRExport.h"
 
-// One entry of a class's table of error descriptions.
+/// One entry of a class's table of error descriptions.
 struct QIRErrDsc {
   unsigned int Id;
   const char* MsgId;
   const char* Text;
 };
 
-// Writes iMessage as one line to the platform log (standard error).
-void QIRSysLogAbend(const char* iMessage);
+/// Writes iMessage as one line to the platform log (standard error).
+QIR_API void QIRSysLogAbend(const char* iMessage);
 
-class QIRError : public QIRBaseUnknown {
+class QIR_API QIRError : public QIRBaseUnknown {
   QIR_DECLARE_CLASS
  public:
   explicit QIRError(unsigned int iId = 0);
@@ -27,9 +29,9 @@ class QIRError : public QIRBaseUnknown {
   QIRError(const QIRError& iOther);
   ~QIRError() override;
 
-  // Records where the error was raised.
+  /// Records where the error was raised.
   void Setup(const char* iSourceFile, int iSourceLine);
-  // S_OK for a success, E_FAIL for a failure; a failure is logged with its place.
+  /// S_OK for a success, E_FAIL for a failure; a failure is logged with its place.
   static HRESULT GetReturn(int iSucceeded, const char* iSourceFile, int iSourceLine);
 
   virtual unsigned int GetId() const;
@@ -39,7 +41,7 @@ class QIRError : public QIRBaseUnknown {
   virtual void SetSourceFileName(const char* iName);
   virtual int GetSourceLineNumber() const;
   virtual void SetSourceLineNumber(int iLine);
-  // The message: the text given with SetNLSParameters, else the catalog and message id.
+  /// The message: the text given with SetNLSParameters, else the catalog and message id.
   virtual std::string GetMessageText() const;
   virtual std::string GetNLSMessage() const;
   virtual std::string GetNLSRequest() const;
@@ -48,10 +50,10 @@ class QIRError : public QIRBaseUnknown {
   virtual std::string GetNLSSource() const;
   virtual std::string GetNLSHelpFile() const;
   virtual int GetNLSHelpContext() const;
-  // Writes the message to the platform log.
+  /// Writes the message to the platform log.
   virtual void Display() const;
   virtual void PrintHistory() const;
-  // Throws a copy of this error.
+  /// Throws a copy of this error.
   [[noreturn]] virtual void Throw() const;
   virtual void SetNLSParameters(const char* iText);
   virtual void SetNLSRequestParams(const char* iText);
@@ -63,12 +65,12 @@ class QIRError : public QIRBaseUnknown {
   virtual void SetReturnCode(HRESULT iCode);
   virtual int GetInformationOnErrorType() const;
   virtual void SetInformationOnErrorType(int iType);
-  // A new copy made with new (one reference), or null when it cannot be allocated.
+  /// A new copy made with new (one reference), or null when it cannot be allocated.
   virtual QIRError* CloneSelf() const;
-  // The class's table of error descriptions and its length.
+  /// The class's table of error descriptions and its length.
   virtual void GetErrorTable(unsigned int* oLength, const QIRErrDsc** oTable) const;
 
-  // Logs the message and gives up the reference that the catch frame holds.
+  /// Logs the message and gives up the reference that the catch frame holds.
   void Flush();
 
  private:
@@ -85,8 +87,8 @@ class QIRError : public QIRBaseUnknown {
   int _errorType = 0;
 };
 
-// Errors of the platform's own making (bad index, empty handle, failed call).
-class QIRInternalError : public QIRError {
+/// Errors of the platform's own making (bad index, empty handle, failed call).
+class QIR_API QIRInternalError : public QIRError {
   QIR_DECLARE_CLASS
  public:
   explicit QIRInternalError(unsigned int iId = 0);
