@@ -11,18 +11,25 @@
 #include "QIRUnicodeString.h"
 #include "QIRXMLServices.h"
 
+/// Resolves the one definition it was given.
+///
 /// Threads: read only after construction; parsers on several threads may share one.
 class QIR_API QIREEdsSAXEntityResolver : public QIRBaseUnknown {
   QIR_DECLARE_CLASS
  public:
   /// Both texts are copied when each is shorter than 255 characters; otherwise (or when
   /// either is null) both stay empty and the resolver resolves nothing.
+  /// \param iDTDName the definition's name, as documents name it
+  /// \param iDTDPath the file that holds it
   QIREEdsSAXEntityResolver(const char* iDTDName, const char* iDTDPath);
   ~QIREEdsSAXEntityResolver() override;
 
-  /// S_OK with oSource reading the configured file when iSystemId is exactly the configured
-  /// name; E_FAIL with oSource untouched for anything else, so the parser falls back on its
-  /// own resolution. iPublicId is not used.
+  /// Gives the configured file for the configured name.
+  /// \param iPublicId not used
+  /// \param iSystemId the name the document gives
+  /// \param oSource receives a source reading the configured file
+  /// \return S_OK when iSystemId is exactly the configured name; E_FAIL with oSource untouched
+  ///   for anything else, so the parser falls back on its own resolution
   virtual HRESULT ResolveEntity(const QIRUnicodeString& iPublicId,
                                 const QIRUnicodeString& iSystemId,
                                 QIRISAXInputSource_var& oSource);
@@ -36,6 +43,7 @@ class QIR_API QIREEdsSAXEntityResolver : public QIRBaseUnknown {
 /// its resolver for its whole life and forwards ResolveEntity to it.
 class QIR_API TIEQIRISAXEntityResolverQIREEdsSAXEntityResolver : public QIRISAXEntityResolver {
  public:
+  /// \param iImplementation the resolver; the tie takes a reference on it
   explicit TIEQIRISAXEntityResolverQIREEdsSAXEntityResolver(
       QIREEdsSAXEntityResolver* iImplementation);
   ~TIEQIRISAXEntityResolverQIREEdsSAXEntityResolver() override;
@@ -44,14 +52,24 @@ class QIR_API TIEQIRISAXEntityResolverQIREEdsSAXEntityResolver : public QIRISAXE
   TIEQIRISAXEntityResolverQIREEdsSAXEntityResolver& operator=(
       const TIEQIRISAXEntityResolverQIREEdsSAXEntityResolver&) = delete;
 
+  /// Forwards to the resolver.
+  /// \param iPublicId not used
+  /// \param iSystemId the name the document gives
+  /// \param oSource receives a source reading the resolver's file
+  /// \return the resolver's code: S_OK or E_FAIL
   HRESULT ResolveEntity(const QIRUnicodeString& iPublicId, const QIRUnicodeString& iSystemId,
                         QIRISAXInputSource_var& oSource) override;
 
-  /// Metaclass named after the interface, its base the resolver's metaclass.
+  /// \return the metaclass, named after the interface, its base the resolver's metaclass
   static const QIRMetaClass* MetaObject();
+  /// \return "TIEQIRISAXEntityResolverQIREEdsSAXEntityResolver"
   static const char* ClassName();
+  /// \return the tie's metaclass
   const QIRMetaClass* GetMetaObject() const override;
+  /// \return the tie's class name
   const char* IsA() const override;
+  /// \param iClassName a class name
+  /// \return non-zero for the tie's class and the resolver's classes
   int IsAKindOf(const char* iClassName) const override;
 
  private:
@@ -59,8 +77,10 @@ class QIR_API TIEQIRISAXEntityResolverQIREEdsSAXEntityResolver : public QIRISAXE
 };
 
 /// Tie creator entered in the component registry for (QIRISAXEntityResolver,
-/// QIREEdsSAXEntityResolver): a new tie with one reference for the caller, or null when
-/// iImplementation is not a QIREEdsSAXEntityResolver or the tie cannot be allocated.
+/// QIREEdsSAXEntityResolver).
+/// \param iImplementation the resolver
+/// \return a new tie with one reference for the caller, or null when iImplementation is not a
+///   QIREEdsSAXEntityResolver or the tie cannot be allocated
 QIR_API QIRBaseUnknown* CreateTIEQIRISAXEntityResolverQIREEdsSAXEntityResolver(
     QIRBaseUnknown* iImplementation);
 

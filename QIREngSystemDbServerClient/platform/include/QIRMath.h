@@ -1,7 +1,7 @@
 #ifndef QIRMath_H
 #define QIRMath_H
 /// \file
-/// QIRMath.h
+/// Mathematical constants.
 
 /// Pi to full double precision.
 constexpr double QIRPI = 3.14159265358979323846;
