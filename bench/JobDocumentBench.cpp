@@ -2,7 +2,8 @@
 // built, written, parsed and walked by hand with libxml2 (the XML engine beneath the library),
 // pugixml and tinyxml2: the floors a document held in memory can reach.
 //
-//   JobDocumentBench [--smoke] [benchmark flags]   the comparison at N = 1,000, 10,000, 100,000
+//   JobDocumentBench [--smoke] [benchmark flags]   the comparison at N = 1,000, 10,000, 100,000,
+//                                                  and a validated load at N = 10,000
 //                                                  (--smoke: N = 1,000 once)
 //   JobDocumentBench --peak SIDE N                 one pass of one side at N, for
 //                                                  /usr/bin/time -v; SIDE is workload,
@@ -192,8 +193,8 @@ class Stopwatch {
   double _last = Now();
 };
 
-bool WriteJobs(QIREdsXMLParser& ioDocument, int iJobs) {
-  if (FAILED(ioDocument.Init(kRootName, "1.0"))) return false;
+bool WriteJobs(QIREdsXMLParser& ioDocument, int iJobs, const char* iRootName = kRootName) {
+  if (FAILED(ioDocument.Init(iRootName, "1.0"))) return false;
   QIRListValQIRUnicodeString rows;
   for (int job = 0; job < iJobs; ++job) {
     const JobValues values(job);
@@ -515,6 +516,45 @@ Pass RunTinyxml2(int iJobs) {
   return pass;
 }
 
+// The library's text of iJobs jobs under the root the job definition declares, with the
+// document type line that a validating receiver resolves; empty when it cannot be written.
+std::string ValidatedText(int iJobs) {
+  QIREdsXMLParser writer;
+  _SEQUENCE_octet* bytes = nullptr;
+  if (!WriteJobs(writer, iJobs, "EDB_Jobs") || FAILED(writer.GenerateStream(&bytes)) || !bytes)
+    return "";
+  std::string text(reinterpret_cast<const char*>(bytes->data()), bytes->length());
+  delete bytes;
+  const std::size_t declarationEnd = text.find("?>\n");
+  if (declarationEnd == std::string::npos) return "";
+  text.insert(declarationEnd + 3, "<!DOCTYPE EDB_Jobs SYSTEM \"EdsJobs.dtd\">\n");
+  return text;
+}
+
+// V(N): a validated LoadStream of the library's text into a new object, and its release; the
+// text is made once, before the timing.
+void MeasureValidatedLoad(benchmark::State& ioState) {
+  const int jobs = static_cast<int>(ioState.range(0));
+  const std::string text = ValidatedText(jobs);
+  if (text.empty()) {
+    Fail(ioState, "the text to validate could not be written");
+    return;
+  }
+  const _SEQUENCE_octet stream(static_cast<unsigned int>(text.size()),
+                               reinterpret_cast<const unsigned char*>(text.data()));
+  for (auto _ : ioState) {
+    ioState.PauseTiming();
+    malloc_trim(0);
+    ioState.ResumeTiming();
+    QIREdsXMLParser reader;
+    if (FAILED(reader.LoadStream(&stream, 1, "EdsJobs.dtd"))) {
+      Fail(ioState, "the validated load failed");
+      return;
+    }
+  }
+  ioState.counters["bytes"] = benchmark::Counter(static_cast<double>(text.size()));
+}
+
 struct Side {
   const char* Name;  // in the benchmark's name; its initial is the side's letter
   Pass (*Run)(int);
@@ -598,6 +638,8 @@ int main(int argc, char** argv) {
   }
   const std::vector<int> sizes = smoke ? std::vector<int>{1000}
                                        : std::vector<int>{1000, 10000, 100000};
+  // The definition of job documents that validated loads resolve.
+  setenv("QIRDictionaryPath", QIREDS_BENCH_DTD_DIR, 1);
   // The sides of one size run next to each other, so a busy machine skews them all.
   for (int jobs : sizes) {
     for (const Side& side : kSides) {
@@ -607,6 +649,11 @@ int main(int argc, char** argv) {
       mark->Arg(jobs)->Unit(benchmark::kMillisecond);
       if (smoke) mark->Iterations(1);
     }
+    if (jobs != (smoke ? 1000 : 10000)) continue;
+    benchmark::internal::Benchmark* mark =
+        benchmark::RegisterBenchmark("JobDocument/ValidatedLoad", MeasureValidatedLoad);
+    mark->Arg(jobs)->Unit(benchmark::kMillisecond);
+    if (smoke) mark->Iterations(1);
   }
   int count = static_cast<int>(args.size());
   benchmark::Initialize(&count, args.data());

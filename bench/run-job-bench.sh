@@ -27,12 +27,13 @@ build() {
   # Tools and tests are not needed here; leaving them out keeps the build short. -O2 rather
   # than CMake's -O3 for Release: the level the figures in docs/PERFORMANCE.md are quoted at.
   cmake --preset bench -DQIREDS_BUILD_TOOLS=OFF -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" >/dev/null
-  cmake --build --preset bench -j"${JOBS:-2}" --target JobDocumentBench RecordBench
+  cmake --build --preset bench -j"${JOBS:-2}" --target JobDocumentBench RecordBench EngineeringBench
 }
 
 smoke() {
   "$BENCH_DIR/JobDocumentBench" --smoke
   "$BENCH_DIR/RecordBench" --smoke
+  "$BENCH_DIR/EngineeringBench" --smoke
 }
 
 # Peak resident memory in KiB of one pass, as /usr/bin/time reports it.
@@ -111,6 +112,13 @@ for big, small in zip(sizes[1:], sizes):
             print(f"- {letter}({big:,}) / {letter}({small:,}) = "
                   f"{job(side, big)['cpu_time'] / job(side, small)['cpu_time']:.2f}, best "
                   f"{job(side, big, best)['cpu_time'] / job(side, small, best)['cpu_time']:.2f}")
+
+# A validated load against the whole round trip of the fastest peer at the same size.
+for n in sizes:
+    v, p = job("ValidatedLoad", n), job("Pugixml", n)
+    if v and p:
+        print(f"\nValidated LoadStream at N = {n:,}: {v['cpu_time']:,.1f} ms, "
+              f"{v['cpu_time'] / p['cpu_time']:.2f} times P({n:,})")
 
 # "side N KiB" lines, one process per side and size.
 peak = {}

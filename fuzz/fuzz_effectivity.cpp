@@ -1,7 +1,9 @@
 // Effectivity texts are typed by people and stored by other programs. The input holds two
 // texts separated by the first newline (one text serves as both when there is none); both
 // are parsed, compared both ways, and united whenever the union's preconditions hold, the
-// union then being checked against a plain sort-and-merge of the same ranges.
+// union then being checked against a plain sort-and-merge of the same ranges. Intersection
+// and difference must give ascending, separate ranges whose bounds the lists do and do not
+// hold as the operation says, and a formatted list must parse back to itself.
 
 #include <algorithm>
 #include <cstddef>
@@ -73,6 +75,58 @@ bool Parse(QIREdsEffectivityTool& ioTool, const std::string& iText, QIRRawCollin
   return SUCCEEDED(hr);
 }
 
+bool Holds(QIREdsEffectivityTool& ioTool, const QIRRawCollint& iStarts,
+           const QIRRawCollint& iEnds, long long iUnit)
+{
+  bool effective = false;
+  if (FAILED(ioTool.IsUnitEffective(iStarts, iEnds, static_cast<int>(iUnit), effective)))
+    Fail("IsUnitEffective failed on a usable list");
+  return effective;
+}
+
+// Every bound of the result, and the unit on each side of every range, tell whether the
+// operation kept the right units: inside, both lists agree with the operation; just outside,
+// they must not (else the range would have reached further).
+void CheckAlgebra(QIREdsEffectivityTool& ioTool, const QIRRawCollint& iFirstStarts,
+                  const QIRRawCollint& iFirstEnds, const QIRRawCollint& iSecondStarts,
+                  const QIRRawCollint& iSecondEnds, bool iIntersection)
+{
+  QIRRawCollint starts, ends;
+  const HRESULT hr =
+      iIntersection ? ioTool.ComputeIntersectionEffectivityRange(
+                          iFirstStarts, iFirstEnds, iSecondStarts, iSecondEnds, starts, ends)
+                    : ioTool.ComputeDifferenceEffectivityRange(
+                          iFirstStarts, iFirstEnds, iSecondStarts, iSecondEnds, starts, ends);
+  if (FAILED(hr)) Fail("intersection or difference failed on usable lists");
+  const auto kept = [&](long long iUnit) {
+    if (iUnit < INT32_MIN || iUnit > INT32_MAX) return false;
+    const bool first = Holds(ioTool, iFirstStarts, iFirstEnds, iUnit);
+    const bool second = Holds(ioTool, iSecondStarts, iSecondEnds, iUnit);
+    return first && (iIntersection ? second : !second);
+  };
+  const Ranges result = ToRanges(starts, ends);
+  for (std::size_t i = 0; i < result.size(); ++i) {
+    if (result[i].first > result[i].second) Fail("a result range runs downwards");
+    if (i > 0 && result[i].first <= result[i - 1].second + 1) Fail("result not separate");
+    if (!kept(result[i].first) || !kept(result[i].second)) Fail("a result bound is wrong");
+    if (kept(result[i].first - 1) || kept(result[i].second + 1)) Fail("a result stops short");
+  }
+}
+
+void CheckFormat(QIREdsEffectivityTool& ioTool, const QIRRawCollint& iStarts,
+                 const QIRRawCollint& iEnds)
+{
+  QIRUnicodeString text;
+  if (FAILED(ioTool.FormatEffectivityRange(iStarts, iEnds, text))) Fail("format failed");
+  const Ranges ranges = ToRanges(iStarts, iEnds);
+  for (const auto& range : ranges)
+    if (range.first < 0 || range.second < 0) return;  // a minus sign reads as a dash
+  QIRRawCollint starts, ends;
+  if (FAILED(ioTool.ParseEffectivityRange(text, starts, ends)) ||
+      ToRanges(starts, ends) != ranges)
+    Fail("a formatted list does not parse back to itself");
+}
+
 void Compare(QIREdsEffectivityTool& ioTool, const QIRRawCollint& iFirstStarts,
              const QIRRawCollint& iFirstEnds, const QIRRawCollint& iSecondStarts,
              const QIRRawCollint& iSecondEnds)
@@ -105,6 +159,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* iData, std::size_t iSi
     tool.CompareEffectivityRange(firstStarts, firstEnds, firstStarts, firstEnds, status);
     if (status != QIREdsEffIdentical) Fail("a list is not identical to itself");
   }
+
+  if (firstStarts.Size() > 0 && secondStarts.Size() > 0) {
+    CheckAlgebra(tool, firstStarts, firstEnds, secondStarts, secondEnds, true);
+    CheckAlgebra(tool, firstStarts, firstEnds, secondStarts, secondEnds, false);
+  }
+  if (firstStarts.Size() > 0) CheckFormat(tool, firstStarts, firstEnds);
 
   const Ranges first = ToRanges(firstStarts, firstEnds);
   const Ranges second = ToRanges(secondStarts, secondEnds);

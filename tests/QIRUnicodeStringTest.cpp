@@ -112,3 +112,50 @@ TEST(QIRUnicodeString, Token_RunsOfSeparatorsAndWideSeparators) {
   EXPECT_STREQ(wide.GetNextToken("\xE2\x86\x92").ConvertToChar(), "\xC3\xA9");
   EXPECT_STREQ(wide.GetNextToken("\xE2\x86\x92").ConvertToChar(), "x");
 }
+
+// Texts long enough to span many position marks, built by appending pieces that turn a
+// plain-ASCII text wide and back, so the index kept across appends is checked against a
+// text indexed from scratch.
+TEST(QIRUnicodeString, Positions_LongTextsBuiltByAppending) {
+  std::mt19937 random(777);  // fixed seed: failures replay
+  for (int round = 0; round < 300; ++round) {
+    Chars text;
+    QIRUnicodeString built;
+    for (int piece = std::uniform_int_distribution<int>(1, 12)(random); piece > 0; --piece) {
+      Chars chars = RandomChars(random, 90);
+      if (random() % 2)  // plain ASCII pieces keep the text's fast path in play
+        for (std::string& c : chars) c = c.size() == 1 ? c : "z";
+      built += QIRUnicodeString(Join(chars.begin(), chars.end()).c_str());
+      text.insert(text.end(), chars.begin(), chars.end());
+    }
+    if (random() % 4 == 0) {  // appending a string to itself
+      built += built;
+      const Chars copy = text;
+      text.insert(text.end(), copy.begin(), copy.end());
+    }
+    const int size = static_cast<int>(text.size());
+    SCOPED_TRACE(built.ConvertToChar());
+    ASSERT_EQ(built.GetLengthInChar(), size);
+    ASSERT_EQ(built, QIRUnicodeString(Join(text.begin(), text.end()).c_str()));
+    for (int probe = 0; probe < 20; ++probe) {
+      const int start = std::uniform_int_distribution<int>(0, size + 1)(random);
+      const int length = std::uniform_int_distribution<int>(1, 150)(random);
+      const auto from = text.begin() + std::min(start, size);
+      const auto to = from + std::min(length, size - std::min(start, size));
+      EXPECT_EQ(built.SubString(start, length).ConvertToChar(), Join(from, to));
+      if (from == text.end()) continue;
+      const QIRUnicodeString needle(from->c_str());
+      const auto at = std::find(from, text.end(), *from) - text.begin();
+      EXPECT_EQ(built.SearchSubString(needle, start), at);
+      // Backward from the end of the text finds the last occurrence.
+      const auto last = text.rend() - std::find(text.rbegin(), text.rend(), *from) - 1;
+      EXPECT_EQ(built.SearchSubString(needle, 0, QIRUnicodeString::QIRSearchBackward), last);
+    }
+    QIRUnicodeString moved(std::move(built));
+    EXPECT_EQ(moved.GetLengthInChar(), size);
+    EXPECT_EQ(built.GetLengthInChar(), 0);  // NOLINT: a moved-from string is empty
+    EXPECT_EQ(built.SubString(0, 1).IsNull(), 1);
+    built = std::move(moved);
+    EXPECT_EQ(built.Remove(0, 1).GetLengthInChar(), std::max(size - 1, 0));
+  }
+}

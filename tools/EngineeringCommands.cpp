@@ -1,9 +1,11 @@
-// effectivity parse|compare|union, blanks encode|decode, fill
+// effectivity parse|format|compare|union|intersect|subtract|contains, blanks encode|decode, fill
 #include "QiredsCommands.h"
 
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <iostream>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -21,13 +23,42 @@ struct RangeList {
   QIRRawCollint ends;
 };
 
-// A failure leaves through main, which prints the reason on one line and exits with 1.
-RangeList ParseRanges(const std::string& iText)
+// Standard input when the argument is "-", without one final line end, so that a text can be
+// piped in from echo or a file; otherwise the argument itself.
+std::string ReadText(const std::string& iArgument)
 {
+  if (iArgument != "-") return iArgument;
+  std::string text{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
+  if (std::cin.bad()) throw std::runtime_error("cannot read standard input");
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  if (!text.empty() && text.back() == '\r') text.pop_back();
+  return text;
+}
+
+// Standard input can be read once: two texts cannot both come from it.
+void RequireOneStandardInput(const std::vector<std::string>& iArguments)
+{
+  int dashes = 0;
+  for (const std::string& argument : iArguments) dashes += argument == "-" ? 1 : 0;
+  if (dashes > 1) throw CLI::ValidationError("A B", "only one text can be read from standard input");
+}
+
+// How a failure names a text: long texts and standard input are not repeated in full.
+std::string NameText(const std::string& iArgument, const std::string& iText)
+{
+  if (iArgument == "-") return "standard input";
+  if (iText.size() > 60) return "\"" + iText.substr(0, 57) + "...\"";
+  return "\"" + iText + "\"";
+}
+
+// A failure leaves through main, which prints the reason on one line and exits with 1.
+RangeList ParseRanges(const std::string& iArgument)
+{
+  const std::string text = ReadText(iArgument);
   QIREdsEffectivityTool tool;
   RangeList ranges;
-  if (FAILED(tool.ParseEffectivityRange(iText.c_str(), ranges.starts, ranges.ends)))
-    throw std::runtime_error("cannot read effectivity ranges from \"" + iText + "\"");
+  if (FAILED(tool.ParseEffectivityRange(text.c_str(), ranges.starts, ranges.ends)))
+    throw std::runtime_error("cannot read effectivity ranges from " + NameText(iArgument, text));
   return ranges;
 }
 
@@ -40,6 +71,37 @@ std::string FormatRanges(const RangeList& iRanges)
             (end == kOpenEnd ? std::string("oo") : std::to_string(end)) + ")";
   }
   return text;
+}
+
+std::string FormatRange(const RangeList& iRanges, int i)
+{
+  RangeList one;
+  one.starts.Append(iRanges.starts[i]);
+  one.ends.Append(iRanges.ends[i]);
+  return FormatRanges(one);
+}
+
+// A range runs upwards from its start to its end, and the union's units are numbered from 1.
+// A list that breaks this is named rather than turned into a meaningless result.
+void RequireUnitRanges(const RangeList& iRanges, const char* iName, bool iFromUnitOne)
+{
+  for (int i = 1; i <= iRanges.starts.Size(); ++i) {
+    if (iRanges.starts[i] > iRanges.ends[i])
+      throw std::runtime_error("range " + FormatRange(iRanges, i) + " of " + iName +
+                               " starts after its end");
+    if (iFromUnitOne && iRanges.starts[i] < 1)
+      throw std::runtime_error("range " + FormatRange(iRanges, i) + " of " + iName +
+                               " holds units below 1");
+  }
+}
+
+void RequireAscendingSeparate(const RangeList& iRanges, const char* iName)
+{
+  for (int i = 2; i <= iRanges.starts.Size(); ++i)
+    if (iRanges.ends[i - 1] >= iRanges.starts[i])
+      throw std::runtime_error("ranges " + FormatRange(iRanges, i - 1) + " and " +
+                               FormatRange(iRanges, i) + " of " + iName +
+                               " are not ascending and separate");
 }
 
 const char* StatusName(QIREdsEffMatchingStatusEnum iStatus)
@@ -72,9 +134,28 @@ void AddRangePairCommand(CLI::App& ioParent, const char* iName, const char* iDes
   command->add_option("A", (*texts)[0], iHelpA)->required();
   command->add_option("B", (*texts)[1], iHelpB)->required();
   command->callback([texts, iAction] {
+    RequireOneStandardInput(*texts);
     const RangeList first = ParseRanges((*texts)[0]);
     iAction(first, ParseRanges((*texts)[1]));
   });
+}
+
+// The range-list operations that give a range list, all of the same shape.
+using ListOperation = HRESULT (QIREdsEffectivityTool::*)(const QIRRawCollint&,
+                                                         const QIRRawCollint&,
+                                                         const QIRRawCollint&,
+                                                         const QIRRawCollint&, QIRRawCollint&,
+                                                         QIRRawCollint&);
+
+void PrintListOperation(const RangeList& iFirst, const RangeList& iSecond,
+                        ListOperation iOperation, const char* iFailure)
+{
+  RangeList result;
+  QIREdsEffectivityTool tool;
+  if (FAILED((tool.*iOperation)(iFirst.starts, iFirst.ends, iSecond.starts, iSecond.ends,
+                                result.starts, result.ends)))
+    throw std::runtime_error(iFailure);
+  std::printf("%s\n", FormatRanges(result).c_str());
 }
 
 void AddEffectivityCommands(CLI::App& ioApp)
@@ -83,17 +164,35 @@ void AddEffectivityCommands(CLI::App& ioApp)
       ioApp.add_subcommand("effectivity", "Effectivity ranges such as U(1-5)(8-oo)");
   effectivity->require_subcommand(1);
 
-  auto parseText = std::make_shared<std::string>();
-  CLI::App* parse = effectivity->add_subcommand("parse", "Print the ranges of an effectivity text");
-  parse->add_option("TEXT", *parseText, "Effectivity text")->required();
-  parse->callback(
-      [parseText] { std::printf("%s\n", FormatRanges(ParseRanges(*parseText)).c_str()); });
+  const char* const textHelp = "Effectivity text, or - to read it from standard input";
+  for (const bool parse : {true, false}) {
+    auto text = std::make_shared<std::string>();
+    CLI::App* command =
+        effectivity->add_subcommand(parse ? "parse" : "format",
+                                    parse ? "Print the ranges of an effectivity text"
+                                          : "Print the ranges of an effectivity text as U(...)");
+    command->add_option("TEXT", *text, textHelp)->required();
+    command->callback([text, parse] {
+      const RangeList ranges = ParseRanges(*text);
+      if (parse) {
+        std::printf("%s\n", FormatRanges(ranges).c_str());
+        return;
+      }
+      QIRUnicodeString formatted;
+      if (FAILED(QIREdsEffectivityTool().FormatEffectivityRange(ranges.starts, ranges.ends,
+                                                                formatted)))
+        throw std::runtime_error("cannot format the effectivity ranges");
+      std::printf("%s\n", formatted.ConvertToChar());
+    });
+  }
 
   AddRangePairCommand(
       *effectivity, "compare",
-      "Print how the ranges of B stand to those of A, by status name and number",
-      "First effectivity text", "Second effectivity text",
-      [](const RangeList& iFirst, const RangeList& iSecond) {
+      "Print how the ranges of B stand to those of A, by status name and number; every range "
+      "must run upwards",
+      textHelp, textHelp, [](const RangeList& iFirst, const RangeList& iSecond) {
+        RequireUnitRanges(iFirst, "A", false);
+        RequireUnitRanges(iSecond, "B", false);
         QIREdsEffMatchingStatusEnum status = QIREdsEffUndefined;
         if (FAILED(QIREdsEffectivityTool().CompareEffectivityRange(
                 iFirst.starts, iFirst.ends, iSecond.starts, iSecond.ends, status)))
@@ -102,16 +201,48 @@ void AddEffectivityCommands(CLI::App& ioApp)
       });
   AddRangePairCommand(
       *effectivity, "union",
-      "Print the union of A and B; B must be ascending with separate ranges",
-      "First effectivity text, any order", "Second effectivity text, ascending",
+      "Print the union of A and B; every range must run upwards from unit 1 or above, and B "
+      "must be ascending with separate ranges",
+      "First effectivity text, any order, or -", "Second effectivity text, ascending, or -",
       [](const RangeList& iFirst, const RangeList& iSecond) {
-        RangeList united;
-        if (FAILED(QIREdsEffectivityTool().ComputeUnionEffectivityRange(
-                iFirst.starts, iFirst.ends, iSecond.starts, iSecond.ends, united.starts,
-                united.ends)))
-          throw std::runtime_error("cannot unite the effectivity ranges");
-        std::printf("%s\n", FormatRanges(united).c_str());
+        RequireUnitRanges(iFirst, "A", true);
+        RequireUnitRanges(iSecond, "B", true);
+        RequireAscendingSeparate(iSecond, "B");
+        PrintListOperation(iFirst, iSecond, &QIREdsEffectivityTool::ComputeUnionEffectivityRange,
+                           "cannot unite the effectivity ranges");
       });
+  AddRangePairCommand(
+      *effectivity, "intersect", "Print the units in both A and B, as ascending ranges",
+      textHelp, textHelp, [](const RangeList& iFirst, const RangeList& iSecond) {
+        PrintListOperation(iFirst, iSecond,
+                           &QIREdsEffectivityTool::ComputeIntersectionEffectivityRange,
+                           "cannot intersect the effectivity ranges");
+      });
+  AddRangePairCommand(
+      *effectivity, "subtract", "Print the units of A that B lacks, as ascending ranges",
+      textHelp, textHelp, [](const RangeList& iFirst, const RangeList& iSecond) {
+        PrintListOperation(iFirst, iSecond,
+                           &QIREdsEffectivityTool::ComputeDifferenceEffectivityRange,
+                           "cannot subtract the effectivity ranges");
+      });
+
+  struct ContainsArguments {
+    std::string text;
+    int unit = 0;
+  };
+  auto contains = std::make_shared<ContainsArguments>();
+  CLI::App* containsCommand =
+      effectivity->add_subcommand("contains", "Print yes when a range of A holds UNIT, else no");
+  containsCommand->add_option("A", contains->text, textHelp)->required();
+  containsCommand->add_option("UNIT", contains->unit, "Unit number")->required();
+  containsCommand->callback([contains] {
+    const RangeList ranges = ParseRanges(contains->text);
+    bool effective = false;
+    if (FAILED(QIREdsEffectivityTool().IsUnitEffective(ranges.starts, ranges.ends,
+                                                       contains->unit, effective)))
+      throw std::runtime_error("cannot look the unit up in the effectivity ranges");
+    std::printf("%s\n", effective ? "yes" : "no");
+  });
 }
 
 void AddBlanksCommands(CLI::App& ioApp)
@@ -123,10 +254,10 @@ void AddBlanksCommands(CLI::App& ioApp)
     CLI::App* command = blanks->add_subcommand(encode ? "encode" : "decode",
                                                encode ? "Replace runs of blanks by markers"
                                                       : "Replace markers by runs of blanks");
-    command->add_option("TEXT", *text, "Text")->required();
+    command->add_option("TEXT", *text, "Text, or - to read it from standard input")->required();
     command->callback([text, encode] {
       QIREdsGeneralTool tool;
-      const QIRUnicodeString input(text->c_str());
+      const QIRUnicodeString input(ReadText(*text).c_str());
       const QIRUnicodeString output = encode ? tool.EncodeBlanks(input) : tool.DecodeBlanks(input);
       std::printf("%s\n", output.ConvertToChar());
     });

@@ -14,7 +14,7 @@ void AddSchemaCommands(CLI::App& ioApp);
 void AddDictionaryCommands(CLI::App& ioApp);
 // job dump, job check
 void AddJobCommands(CLI::App& ioApp);
-// effectivity parse|compare|union, blanks encode|decode, fill
+// effectivity parse|format|compare|union|intersect|subtract|contains, blanks encode|decode, fill
 void AddEngineeringCommands(CLI::App& ioApp);
 // schema apply|check|diff
 void AddSchemaSyncCommands(CLI::App& ioApp);
@@ -36,6 +36,11 @@ std::string QiredsEscape(const std::string& iText, std::size_t iMaxChars = 80);
 
 // The largest input file a subcommand reads.
 const std::size_t kQiredsMaxInputBytes = std::size_t(256) << 20;
+
+// Fails the subcommand, with the file's name and the system's reason, unless iPath is a
+// regular file of at most iMaxBytes bytes that can be opened for reading.
+void QiredsCheckInputFile(const std::string& iCommand, const std::string& iPath,
+                          std::size_t iMaxBytes);
 
 // The whole of iPath, a regular file of at most kQiredsMaxInputBytes bytes; otherwise the
 // subcommand fails with the file's name and the system's reason.

@@ -87,23 +87,47 @@ void QiredsFail(const std::string& iCommand, const std::string& iReason, int iCo
   throw CLI::RuntimeError(iCode);
 }
 
-std::string QiredsReadFile(const std::string& iCommand, const std::string& iPath)
+namespace {
+
+[[noreturn]] void TooLarge(const std::string& iCommand, const std::string& iPath,
+                           std::size_t iMaxBytes)
 {
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(iPath.c_str(), "rb"),
-                                                             std::fclose);
+  QiredsFail(iCommand, iPath + ": larger than " + std::to_string(iMaxBytes) + " bytes");
+}
+
+// An open file that is regular and small enough; the subcommand fails otherwise.
+std::unique_ptr<std::FILE, int (*)(std::FILE*)> OpenInput(const std::string& iCommand,
+                                                        const std::string& iPath,
+                                                        std::size_t iMaxBytes)
+{
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(iPath.c_str(), "rb"),
+                                                       std::fclose);
   if (!file) QiredsFail(iCommand, iPath + ": " + std::strerror(errno));
   struct stat status;
   if (fstat(fileno(file.get()), &status) != 0)
     QiredsFail(iCommand, iPath + ": " + std::strerror(errno));
   if (S_ISDIR(status.st_mode)) QiredsFail(iCommand, iPath + ": " + std::strerror(EISDIR));
   if (!S_ISREG(status.st_mode)) QiredsFail(iCommand, iPath + ": not a regular file");
+  if (static_cast<unsigned long long>(status.st_size) > iMaxBytes) TooLarge(iCommand, iPath, iMaxBytes);
+  return file;
+}
+
+}  // namespace
+
+void QiredsCheckInputFile(const std::string& iCommand, const std::string& iPath,
+                          std::size_t iMaxBytes)
+{
+  OpenInput(iCommand, iPath, iMaxBytes);
+}
+
+std::string QiredsReadFile(const std::string& iCommand, const std::string& iPath)
+{
+  const auto file = OpenInput(iCommand, iPath, kQiredsMaxInputBytes);
   std::string bytes;
   char buffer[65536];
   std::size_t count = 0;
   while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-    if (bytes.size() + count > kQiredsMaxInputBytes)
-      QiredsFail(iCommand, iPath + ": larger than " + std::to_string(kQiredsMaxInputBytes) +
-                               " bytes");
+    if (bytes.size() + count > kQiredsMaxInputBytes) TooLarge(iCommand, iPath, kQiredsMaxInputBytes);
     bytes.append(buffer, count);
   }
   if (std::ferror(file.get())) QiredsFail(iCommand, iPath + ": " + std::strerror(errno));

@@ -59,6 +59,9 @@ class QIR_API QIREdsEffectivityTool : public QIRBaseUnknown {
   /// Unites both lists into ascending ranges separated by at least one missing unit; the
   /// outputs are cleared and filled only on success. The second list must be ascending with
   /// separate ranges; the first may come in any order and overlap. Units start at 1.
+  /// Lists that break the order, or hold a range whose start exceeds its end, are merged as
+  /// they always were: the result is not a union then, and its cost grows with the square of
+  /// the lengths instead of in proportion.
   /// \param iFirstStarts the first list's starts
   /// \param iFirstEnds the first list's ends
   /// \param iSecondStarts the second list's starts
@@ -73,6 +76,57 @@ class QIR_API QIREdsEffectivityTool : public QIRBaseUnknown {
                                        const QIRRawCollint& iSecondEnds,
                                        QIRRawCollint& oUnitedStarts,
                                        QIRRawCollint& oUnitedEnds);
+
+  /// The units in both lists. Inputs may come in any order and overlap; a range whose start
+  /// exceeds its end holds no unit. The outputs are cleared and filled only on success, with
+  /// ascending ranges separated by at least one missing unit, as the union gives them.
+  /// \param iFirstStarts the first list's starts
+  /// \param iFirstEnds the first list's ends
+  /// \param iSecondStarts the second list's starts
+  /// \param iSecondEnds the second list's ends
+  /// \param oStarts receives the result's starts
+  /// \param oEnds receives its ends
+  /// \return S_OK (an empty result included); E_FAIL, outputs untouched, when a list is empty
+  ///   or its starts and ends differ in size
+  HRESULT ComputeIntersectionEffectivityRange(const QIRRawCollint& iFirstStarts,
+                                              const QIRRawCollint& iFirstEnds,
+                                              const QIRRawCollint& iSecondStarts,
+                                              const QIRRawCollint& iSecondEnds,
+                                              QIRRawCollint& oStarts, QIRRawCollint& oEnds);
+  /// The units of the first list missing from the second, with the inputs and outputs of
+  /// ComputeIntersectionEffectivityRange.
+  /// \param iFirstStarts the first list's starts
+  /// \param iFirstEnds the first list's ends
+  /// \param iSecondStarts the second list's starts
+  /// \param iSecondEnds the second list's ends
+  /// \param oStarts receives the result's starts
+  /// \param oEnds receives its ends
+  /// \return S_OK (an empty result included); E_FAIL, outputs untouched, when a list is empty
+  ///   or its starts and ends differ in size
+  HRESULT ComputeDifferenceEffectivityRange(const QIRRawCollint& iFirstStarts,
+                                            const QIRRawCollint& iFirstEnds,
+                                            const QIRRawCollint& iSecondStarts,
+                                            const QIRRawCollint& iSecondEnds,
+                                            QIRRawCollint& oStarts, QIRRawCollint& oEnds);
+
+  /// Whether some range holds iUnit (its start at most iUnit, its end at least iUnit).
+  /// \param iStarts the ranges' starts
+  /// \param iEnds their ends
+  /// \param iUnit the unit
+  /// \param oEffective receives the answer
+  /// \return S_OK; E_FAIL, oEffective untouched, when the list is empty or its sizes differ
+  HRESULT IsUnitEffective(const QIRRawCollint& iStarts, const QIRRawCollint& iEnds, int iUnit,
+                          bool& oEffective);
+
+  /// Writes the ranges as given, in their order, as "U(1-5)(8-oo)": an end of 100000000 as
+  /// "oo", everything else in decimal. Parsing the text gives the lists back when no value is
+  /// negative.
+  /// \param iStarts the ranges' starts
+  /// \param iEnds their ends
+  /// \param oText receives the text
+  /// \return S_OK; E_FAIL, oText untouched, when the list is empty or its sizes differ
+  HRESULT FormatEffectivityRange(const QIRRawCollint& iStarts, const QIRRawCollint& iEnds,
+                                 QIRUnicodeString& oText);
 };
 
 #endif

@@ -28,15 +28,16 @@ class QIR_API QIREdsGeneralTool : public QIRBaseUnknown {
                              QIRUnicodeString iSeparator);
 
   /// Replaces every run of blanks (code 32 only) between, before and after words with
-  /// "!<count>$".
+  /// "!<count>$"; a run of more than 1000 blanks becomes consecutive markers of at most 1000
+  /// each.
   /// \param iText the text
   /// \return the encoded text; a text of at most one word comes back unchanged, blanks
   ///   included
   QIRUnicodeString EncodeBlanks(const QIRUnicodeString& iText);
 
   /// Turns markers back into blanks, up to the first malformed one ("!" without a later "$",
-  /// count not a positive number); the text from there on is left as written. "!" and "$"
-  /// have no escape, so texts holding them may not survive encoding and decoding.
+  /// count not a number from 1 to 1000); the text from there on is left as written. "!" and
+  /// "$" have no escape, so texts holding them may not survive encoding and decoding.
   /// \param iText the encoded text
   /// \return the decoded text
   QIRUnicodeString DecodeBlanks(const QIRUnicodeString& iText);

@@ -107,7 +107,7 @@ class QIR_API QIREdsMetadataDict : public QIRBaseUnknown {
   /// \param iSeparators the separating characters
   /// \param iText the text
   /// \param oPieces receives the pieces
-  /// \return S_OK; E_FAIL when the text is empty
+  /// \return S_OK; E_FAIL when the text or the separators are empty
   HRESULT ChoppedBy(const QIRUnicodeString& iSeparators, const QIRUnicodeString& iText,
                     QIRListValQIRUnicodeString& oPieces) const;
   /// Reads a FOREIGN KEY clause's name, columns and referenced class.
@@ -142,7 +142,7 @@ class QIR_API QIREdsMetadataDict : public QIRBaseUnknown {
   /// \param iCandidates the records looked at; empty for all
   /// \param oClasses receives the referencing records' names
   /// \param oConstraintNames receives the keys' names, in step
-  /// \return S_OK, or E_FAIL
+  /// \return S_OK; E_FAIL for an empty class name or an empty dictionary
   HRESULT GetReferencingClasses(const QIRUnicodeString& iClass,
                                 const QIRListValQIRUnicodeString& iCandidates,
                                 QIRListValQIRUnicodeString& oClasses,

@@ -1,24 +1,42 @@
 #include "QIREdsGeneralTool.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "QIRError.h"
 
 namespace {
-QIRUnicodeString BlankMarker(int iCount)
+// The most blanks one marker stands for. A longer count is malformed, so that a few bytes of
+// text cannot ask for gigabytes; the encoder writes longer runs as consecutive markers.
+const std::size_t kMaxBlankRun = 1000;
+
+void AppendMarkers(std::string& ioText, std::size_t iBlanks)
 {
-  QIRUnicodeString count;
-  count.BuildFromNum(iCount, "%d");
-  return QIRUnicodeString("!") + count + "$";
+  for (; iBlanks > 0; iBlanks -= std::min(iBlanks, kMaxBlankRun))
+    ioText += "!" + std::to_string(std::min(iBlanks, kMaxBlankRun)) + "$";
 }
 
-QIRUnicodeString Blanks(int iCount)
+// The count between a "!" and its "$" as "%d" reads it; 0 when no number is there.
+int ReadCount(std::string_view iText)
 {
-  const std::string blanks(static_cast<std::size_t>(iCount), ' ');
   QIRUnicodeString text;
-  text.BuildFromUTF8(blanks.data(), blanks.size());
-  return text;
+  int count = 0;
+  if (SUCCEEDED(text.BuildFromUTF8(iText.data(), iText.size()))) text.ConvertToNum(&count);
+  return count;
+}
+
+std::string_view Bytes(const QIRUnicodeString& iText)
+{
+  return std::string_view(iText.ConvertToChar(), static_cast<std::size_t>(iText.GetLengthInByte()));
+}
+
+// Every piece cut out of valid UTF-8 at an ASCII byte is valid, so this only fails on memory.
+QIRUnicodeString FromBytes(const std::string& iBytes, const QIRUnicodeString& iFallback)
+{
+  QIRUnicodeString text;
+  return SUCCEEDED(text.BuildFromUTF8(iBytes.data(), iBytes.size())) ? text : iFallback;
 }
 }  // namespace
 
@@ -52,30 +70,29 @@ HRESULT QIREdsGeneralTool::ExtractTokenString(const QIRUnicodeString& iText,
   return hr;
 }
 
+// Words are what lies between blanks, and each is found right where the previous gap ends, so
+// one pass over the bytes writes the same text as searching word by word would.
 QIRUnicodeString QIREdsGeneralTool::EncodeBlanks(const QIRUnicodeString& iText)
 {
   if (iText.IsNull() || iText.SearchSubString(" ") < 0) return iText;
   try {
-    QIRUnicodeString encoded;
-    QIRToken tokenizer(iText);
-    int previousPosition = 0, previousLength = 0, wordCount = 0;
-    for (QIRUnicodeString word = tokenizer.GetNextToken(" "); !word.IsNull();
-         word = tokenizer.GetNextToken(" ")) {
-      word.Strip(QIRUnicodeString::QIRStripBoth, ' ');
-      // Searching on from the previous word finds a repeated word at its own place.
-      const int position = iText.SearchSubString(word, previousPosition + previousLength);
-      if (position < 0) return iText;
-      const int gap = position - previousPosition - previousLength;
-      if (gap > 0) encoded += BlankMarker(gap);
-      encoded += word;
-      previousPosition = position;
-      previousLength = word.GetLengthInChar();
-      ++wordCount;
+    const std::string_view text = Bytes(iText);
+    std::string encoded;
+    encoded.reserve(text.size());
+    int wordCount = 0;
+    for (std::size_t at = 0; at < text.size();) {
+      const std::size_t next = text[at] == ' ' ? text.find_first_not_of(' ', at)
+                                               : text.find(' ', at);
+      const std::size_t end = std::min(next, text.size());
+      if (text[at] == ' ') {
+        AppendMarkers(encoded, end - at);
+      } else {
+        encoded.append(text, at, end - at);
+        ++wordCount;
+      }
+      at = end;
     }
-    if (wordCount <= 1) return iText;
-    const int trailing = iText.GetLengthInChar() - (previousPosition + previousLength);
-    if (trailing > 0) encoded += BlankMarker(trailing);
-    return encoded;
+    return wordCount <= 1 ? iText : FromBytes(encoded, iText);
   } catch (QIRError& error) {
     error.Flush();
   } catch (...) {
@@ -88,24 +105,25 @@ QIRUnicodeString QIREdsGeneralTool::DecodeBlanks(const QIRUnicodeString& iText)
   if (iText.IsNull() || iText.SearchSubString("!") < 0 || iText.SearchSubString("$") < 0)
     return iText;
   try {
-    QIRUnicodeString decoded;
-    QIRUnicodeString rest = iText;
-    while (!rest.IsNull()) {
-      const int bang = rest.SearchSubString("!");
-      const int dollar = rest.SearchSubString("$");
+    const std::string_view text = Bytes(iText);
+    const std::size_t none = std::string_view::npos;
+    std::string decoded;
+    decoded.reserve(text.size());
+    for (std::size_t rest = 0; rest < text.size();) {
+      const std::size_t bang = text.find('!', rest), dollar = text.find('$', rest);
       int count = 0;
-      if (bang >= 0 && dollar > bang)
-        rest.SubString(bang + 1, dollar - bang - 1).ConvertToNum(&count);
+      if (bang != none && dollar != none && dollar > bang)
+        count = ReadCount(text.substr(bang + 1, dollar - bang - 1));
       // A malformed marker ends decoding: what follows stays as written.
-      if (bang < 0 || count < 1) {
-        decoded += rest;
+      if (bang == none || count < 1 || static_cast<std::size_t>(count) > kMaxBlankRun) {
+        decoded.append(text, rest, none);
         break;
       }
-      decoded += rest.SubString(0, bang);
-      decoded += Blanks(count);
-      rest = rest.SubString(dollar + 1, rest.GetLengthInChar() - dollar - 1);
+      decoded.append(text, rest, bang - rest);
+      decoded.append(static_cast<std::size_t>(count), ' ');
+      rest = dollar + 1;
     }
-    return decoded;
+    return FromBytes(decoded, iText);
   } catch (QIRError& error) {
     error.Flush();
   } catch (...) {

@@ -2,9 +2,13 @@
 #define QIRUnicodeString_H
 /// \file
 /// Unicode text held as UTF-8. Positions and lengths count characters (code points), from 0.
+/// Turning a position into a byte offset costs the same at any position and any length, so
+/// a caller may walk a long text by positions in time proportional to the text.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "QIRCodes.h"
 #include "QIRExport.h"
@@ -29,12 +33,16 @@ class QIR_API QIRUnicodeString {
   /// UTF-8 text; a null pointer gives the empty string, invalid bytes become U+FFFD.
   /// \param iText the text, NUL-terminated
   QIRUnicodeString(const char* iText);  // NOLINT: implicit on purpose, callers pass literals
-  QIRUnicodeString(const QIRUnicodeString&) = default;             ///< Copies the text.
-  QIRUnicodeString(QIRUnicodeString&&) noexcept = default;         ///< Takes the text over.
+  QIRUnicodeString(const QIRUnicodeString&) = default;  ///< Copies the text.
+  /// Takes the text over.
+  /// \param ioOther the string moved from, left empty
+  QIRUnicodeString(QIRUnicodeString&& ioOther) noexcept;
   /// Copies the text. \return this string
   QIRUnicodeString& operator=(const QIRUnicodeString&) = default;
-  /// Takes the text over. \return this string
-  QIRUnicodeString& operator=(QIRUnicodeString&&) noexcept = default;
+  /// Takes the text over.
+  /// \param ioOther the string moved from, left empty
+  /// \return this string
+  QIRUnicodeString& operator=(QIRUnicodeString&& ioOther) noexcept;
   /// Replaces the content, as the constructor from text does.
   /// \param iText the text, NUL-terminated, or null for the empty string
   /// \return this string
@@ -64,7 +72,7 @@ class QIR_API QIRUnicodeString {
   /// \return the UTF-8 text, NUL-terminated; valid while this string lives unchanged
   const char* ConvertToChar() const { return _text.c_str(); }
   /// \return the number of characters (code points)
-  int GetLengthInChar() const;
+  int GetLengthInChar() const { return _length; }
   /// \return the number of UTF-8 bytes
   int GetLengthInByte() const { return static_cast<int>(_text.size()); }
   /// \return non-zero when empty
@@ -117,7 +125,22 @@ class QIR_API QIRUnicodeString {
   void BuildFromNum(int iValue, const char* iFormat = "%d");
 
  private:
+  // Recomputes _length and _marks after _text changed.
+  void Reindex();
+  // Adds the marks and block counts from character iChar on, which starts at byte iByte.
+  void ExtendMarks(std::size_t iByte, std::size_t iChar);
+  // Byte offset of character iChar; the byte size when iChar is not below _length.
+  std::size_t ByteOffsetOf(std::size_t iChar) const;
+  // Character position of the character that starts at byte iByte.
+  std::size_t CharPositionOf(std::size_t iByte) const;
+
   std::string _text;  // always valid UTF-8
+  int _length = 0;    // in characters
+  // While the text is ASCII both are empty, positions being byte offsets. Otherwise: the byte
+  // offset of every 64th character (0, 64, 128, ...), and the number of characters that start
+  // before every 256th byte (0, 256, 512, ...), which turn positions into offsets and back.
+  std::vector<std::uint32_t> _marks;
+  std::vector<std::uint32_t> _blockChars;
 };
 
 /// Splits a string into tokens; a run of separators counts as one.

@@ -1,14 +1,20 @@
 #include "QIRUnicodeString.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 namespace {
 
 constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+// Characters between two marks: a position costs at most this many steps past its mark.
+constexpr std::size_t kMarkStride = 64;
+// Bytes between two block counts: a byte offset costs at most this many bytes past its block.
+constexpr std::size_t kBlockBytes = 256;
 const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 
 bool IsContinuation(unsigned char iByte) { return (iByte & 0xC0) == 0x80; }
@@ -166,15 +172,56 @@ bool IsSingleIntFormat(const char* iFormat) {
 }  // namespace
 
 QIRUnicodeString::QIRUnicodeString(const char* iText)
-    : _text(iText ? Sanitize(iText, std::strlen(iText)) : std::string()) {}
+    : _text(iText ? Sanitize(iText, std::strlen(iText)) : std::string()) {
+  Reindex();
+}
 
-QIRUnicodeString& QIRUnicodeString::operator=(const char* iText) {
-  _text = iText ? Sanitize(iText, std::strlen(iText)) : std::string();
+// The source is left empty rather than unspecified, so its length stays true to its text.
+QIRUnicodeString::QIRUnicodeString(QIRUnicodeString&& ioOther) noexcept
+    : _text(std::move(ioOther._text)),
+      _length(ioOther._length),
+      _marks(std::move(ioOther._marks)),
+      _blockChars(std::move(ioOther._blockChars)) {
+  ioOther._text.clear();
+  ioOther._length = 0;
+  ioOther._marks.clear();
+  ioOther._blockChars.clear();
+}
+
+QIRUnicodeString& QIRUnicodeString::operator=(QIRUnicodeString&& ioOther) noexcept {
+  if (this == &ioOther) return *this;
+  _text = std::move(ioOther._text);
+  _length = ioOther._length;
+  _marks = std::move(ioOther._marks);
+  _blockChars = std::move(ioOther._blockChars);
+  ioOther._text.clear();
+  ioOther._length = 0;
+  ioOther._marks.clear();
+  ioOther._blockChars.clear();
   return *this;
 }
 
+QIRUnicodeString& QIRUnicodeString::operator=(const char* iText) {
+  _text = iText ? Sanitize(iText, std::strlen(iText)) : std::string();
+  Reindex();
+  return *this;
+}
+
+// Only the appended characters are indexed, so a text built piece by piece costs its length.
 QIRUnicodeString& QIRUnicodeString::operator+=(const QIRUnicodeString& iOther) {
+  const std::size_t oldSize = _text.size();
+  const std::size_t oldLength = static_cast<std::size_t>(_length);
+  const int otherLength = iOther._length;  // read first: iOther may be this string
   _text += iOther._text;
+  _length += otherLength;
+  if (static_cast<std::size_t>(_length) == _text.size()) return *this;
+  if (oldLength == oldSize) {  // ASCII so far: every index entry is its own position
+    for (std::size_t c = _marks.size() * kMarkStride; c < oldLength; c += kMarkStride)
+      _marks.push_back(static_cast<std::uint32_t>(c));
+    for (std::size_t b = _blockChars.size() * kBlockBytes; b < oldSize; b += kBlockBytes)
+      _blockChars.push_back(static_cast<std::uint32_t>(b));
+  }
+  ExtendMarks(oldSize, oldLength);
   return *this;
 }
 
@@ -184,19 +231,46 @@ QIRUnicodeString operator+(const QIRUnicodeString& iLeft, const QIRUnicodeString
   return result;
 }
 
-int QIRUnicodeString::GetLengthInChar() const {
-  return static_cast<int>(CountChars(_text.data(), _text.size()));
+void QIRUnicodeString::Reindex() {
+  _length = static_cast<int>(CountChars(_text.data(), _text.size()));
+  _marks.clear();
+  _blockChars.clear();
+  if (static_cast<std::size_t>(_length) != _text.size()) ExtendMarks(0, 0);
+}
+
+void QIRUnicodeString::ExtendMarks(std::size_t iByte, std::size_t iChar) {
+  for (std::size_t i = iByte; i < _text.size(); ++i) {
+    if (i % kBlockBytes == 0 && i / kBlockBytes == _blockChars.size())
+      _blockChars.push_back(static_cast<std::uint32_t>(iChar));
+    if (IsContinuation(static_cast<unsigned char>(_text[i]))) continue;
+    if (iChar % kMarkStride == 0) _marks.push_back(static_cast<std::uint32_t>(i));
+    ++iChar;
+  }
+}
+
+std::size_t QIRUnicodeString::ByteOffsetOf(std::size_t iChar) const {
+  if (iChar >= static_cast<std::size_t>(_length)) return _text.size();
+  if (_marks.empty()) return iChar;
+  const std::size_t mark = _marks[iChar / kMarkStride];
+  return mark + ByteOffset(_text.data() + mark, _text.size() - mark, iChar % kMarkStride);
+}
+
+std::size_t QIRUnicodeString::CharPositionOf(std::size_t iByte) const {
+  if (_blockChars.empty()) return iByte;
+  const std::size_t block = std::min(iByte / kBlockBytes, _blockChars.size() - 1);
+  const std::size_t begin = block * kBlockBytes;
+  return _blockChars[block] + CountChars(_text.data() + begin, iByte - begin);
 }
 
 QIRUnicodeString QIRUnicodeString::SubString(int iStart, int iLength) const {
   QIRUnicodeString result;
-  if (iStart < 0 || iLength <= 0) return result;
-  const std::size_t begin =
-      ByteOffset(_text.data(), _text.size(), static_cast<std::size_t>(iStart));
-  if (begin >= _text.size()) return result;
-  const std::size_t length = ByteOffset(_text.data() + begin, _text.size() - begin,
-                                        static_cast<std::size_t>(iLength));
-  result._text.assign(_text, begin, length);
+  if (iStart < 0 || iLength <= 0 || iStart >= _length) return result;
+  const std::size_t begin = ByteOffsetOf(static_cast<std::size_t>(iStart));
+  const std::size_t end = ByteOffsetOf(
+      static_cast<std::size_t>(std::min<long long>(static_cast<long long>(iStart) + iLength,
+                                                   _length)));
+  result._text.assign(_text, begin, end - begin);
+  result.Reindex();
   return result;
 }
 
@@ -206,19 +280,16 @@ int QIRUnicodeString::SearchSubString(const QIRUnicodeString& iText, int iStart,
   if (needle.empty() || iStart < 0) return -1;
   std::size_t found = std::string::npos;
   if (iMode == QIRSearchBackward) {
-    const int length = GetLengthInChar();
-    if (iStart > length) return -1;
-    const std::size_t end =
-        ByteOffset(_text.data(), _text.size(), static_cast<std::size_t>(length - iStart));
+    if (iStart > _length) return -1;
+    const std::size_t end = ByteOffsetOf(static_cast<std::size_t>(_length - iStart));
     if (end < needle.size()) return -1;
     found = _text.rfind(needle, end - needle.size());
   } else {
-    found = _text.find(needle,
-                       ByteOffset(_text.data(), _text.size(), static_cast<std::size_t>(iStart)));
+    found = _text.find(needle, ByteOffsetOf(static_cast<std::size_t>(iStart)));
   }
   // Both sides are valid UTF-8, so a byte match always starts on a character.
   if (found == std::string::npos) return -1;
-  return static_cast<int>(CountChars(_text.data(), found));
+  return static_cast<int>(CharPositionOf(found));
 }
 
 QIRUnicodeString& QIRUnicodeString::Strip(QIRStripMode iMode, char iChar) {
@@ -230,17 +301,20 @@ QIRUnicodeString& QIRUnicodeString::Strip(QIRStripMode iMode, char iChar) {
     while (begin < end && _text[begin] == iChar) ++begin;
   if (iMode & QIRStripTrailing)
     while (end > begin && _text[end - 1] == iChar) --end;
+  if (begin == 0 && end == _text.size()) return *this;
   _text = _text.substr(begin, end - begin);
+  Reindex();
   return *this;
 }
 
 QIRUnicodeString& QIRUnicodeString::Remove(int iStart, int iLength) {
-  if (iStart < 0 || iLength <= 0) return *this;
-  const std::size_t begin =
-      ByteOffset(_text.data(), _text.size(), static_cast<std::size_t>(iStart));
-  if (begin >= _text.size()) return *this;
-  _text.erase(begin, ByteOffset(_text.data() + begin, _text.size() - begin,
-                                static_cast<std::size_t>(iLength)));
+  if (iStart < 0 || iLength <= 0 || iStart >= _length) return *this;
+  const std::size_t begin = ByteOffsetOf(static_cast<std::size_t>(iStart));
+  const std::size_t end = ByteOffsetOf(
+      static_cast<std::size_t>(std::min<long long>(static_cast<long long>(iStart) + iLength,
+                                                   _length)));
+  _text.erase(begin, end - begin);
+  Reindex();
   return *this;
 }
 
@@ -252,9 +326,11 @@ std::size_t QIRUnicodeString::ConvertToUTF8(char* oBuffer, std::size_t iBufferSi
 
 HRESULT QIRUnicodeString::BuildFromUTF8(const char* iBytes, std::size_t iByteCount) {
   _text.clear();
+  Reindex();
   if (iByteCount == 0) return S_OK;
   if (!iBytes || ValidPrefix(iBytes, iByteCount) != iByteCount) return E_FAIL;
   _text.assign(iBytes, iByteCount);
+  Reindex();
   return S_OK;
 }
 
@@ -302,15 +378,14 @@ void QIRUnicodeString::BuildFromNum(int iValue, const char* iFormat) {
   const int needed = std::snprintf(small, sizeof small, format, iValue);
   if (needed < 0) {
     _text.clear();
-    return;
-  }
-  if (static_cast<std::size_t>(needed) < sizeof small) {
+  } else if (static_cast<std::size_t>(needed) < sizeof small) {
     _text = Sanitize(small, static_cast<std::size_t>(needed));
-    return;
+  } else {
+    std::string large(static_cast<std::size_t>(needed) + 1, '\0');
+    std::snprintf(&large[0], large.size(), format, iValue);
+    _text = Sanitize(large.data(), static_cast<std::size_t>(needed));
   }
-  std::string large(static_cast<std::size_t>(needed) + 1, '\0');
-  std::snprintf(&large[0], large.size(), format, iValue);
-  _text = Sanitize(large.data(), static_cast<std::size_t>(needed));
+  Reindex();
 }
 
 QIRToken::QIRToken(const QIRUnicodeString& iText) : _text(iText) {}
