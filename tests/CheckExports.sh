@@ -27,7 +27,14 @@ if ((${#libraries[@]} == 0)); then
 fi
 
 declared() { grep -qwF -- "$1" "$scratch/declarations"; }
-declared_class() { grep -qE "^(class|struct) (QIR_API |QIREDS_SCHEMA_SYNC_API )?$1( |\{|$)" "$scratch/declarations"; }
+declared_class() {
+  grep -qE "^(class|struct) (QIR_API |QIREDS_SCHEMA_SYNC_API )?$1( |\{|$)" "$scratch/declarations"
+}
+
+# The compiler's companions of a class (its type information, table, thunks) stand for it, as
+# AddressSanitizer's indicator of an exported object stands for the object.
+companions='typeinfo name for|typeinfo for|vtable for|VTT for|non-virtual thunk to'
+companions+='|virtual thunk to|guard variable for'
 
 failures=0
 for library in "${libraries[@]}"; do
@@ -35,8 +42,7 @@ for library in "${libraries[@]}"; do
   count=0
   while IFS= read -r symbol; do
     count=$((count + 1))
-    # The compiler's companions of a class (its type information, table, thunks) stand for it.
-    name=$(sed -E 's/^(typeinfo name for|typeinfo for|vtable for|VTT for|non-virtual thunk to|virtual thunk to|guard variable for) //' <<<"$symbol")
+    name=$(sed -E "s/^($companions) //; s/^__odr_asan(\\.|_gen_)//" <<<"$symbol")
     name=${name%%(*}
     name=${name%%\[abi:*}
     first=${name%%::*}
