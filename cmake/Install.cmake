@@ -4,11 +4,6 @@ include(CMakePackageConfigHelpers)
 set(QIREDS_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/QIREngSystemDbServerClient)
 set(QIREDS_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/QIREdsUtil)
 
-# Public headers come and go with the classes; the platform headers go with them because public
-# declarations use their types. The fault-injection header is for our tests only.
-file(GLOB QIREDS_PUBLIC_HEADERS CONFIGURE_DEPENDS ${QIREDS_ROOT}/include/*.h)
-file(GLOB QIREDS_PLATFORM_HEADERS CONFIGURE_DEPENDS ${QIREDS_ROOT}/platform/include/*.h)
-list(FILTER QIREDS_PLATFORM_HEADERS EXCLUDE REGEX "/QIRFaultInjection\\.h$")
 install(FILES ${QIREDS_PUBLIC_HEADERS} ${QIREDS_PLATFORM_HEADERS}
   DESTINATION ${QIREDS_INSTALL_INCLUDEDIR})
 

@@ -1,25 +1,37 @@
 #ifndef QIRSequenceOctet_H
 #define QIRSequenceOctet_H
-// A counted byte sequence, no terminator: the form in which documents travel.
+/// \file
+/// A counted byte sequence, no terminator: the form in which documents travel.
 
 #include <vector>
 
-class _SEQUENCE_octet {
+#include "QIRExport.h"
+
+/// A sequence of bytes that owns a copy of them.
+class QIR_API _SEQUENCE_octet {
  public:
+  /// An empty sequence.
   _SEQUENCE_octet() = default;
-  // Copies iLength bytes from iBytes (which may be null only when iLength is 0).
+  /// Copies iLength bytes from iBytes.
+  /// \param iLength the number of bytes
+  /// \param iBytes the bytes; may be null only when iLength is 0
   _SEQUENCE_octet(unsigned int iLength, const unsigned char* iBytes);
+  /// \return the number of bytes
   unsigned int length() const { return static_cast<unsigned int>(_bytes.size()); }
-  // Byte i, from 0; an index out of range raises a platform error.
+  /// \param i the index, from 0; an index out of range raises a platform error
+  /// \return byte i
   const unsigned char& operator[](unsigned int i) const;
-  // The bytes, or null when empty.
+  /// \return the bytes, or null when empty
   const unsigned char* data() const { return _bytes.empty() ? nullptr : _bytes.data(); }
 
  private:
   std::vector<unsigned char> _bytes;
 };
 
-// A new sequence over the bytes, or null when it cannot be allocated; the caller deletes it.
-_SEQUENCE_octet* QIRNewSequenceOctet(unsigned int iLength, const unsigned char* iBytes);
+/// Copies bytes into a new sequence.
+/// \param iLength the number of bytes
+/// \param iBytes the bytes; may be null only when iLength is 0
+/// \return a new sequence that the caller deletes, or null when it cannot be allocated
+QIR_API _SEQUENCE_octet* QIRNewSequenceOctet(unsigned int iLength, const unsigned char* iBytes);
 
 #endif
