@@ -6,6 +6,7 @@
 #include <string>
 
 #include "QIRFaultInjection.h"
+#include "QIREdsTestSupport.h"
 
 namespace {
 const char kPath[] = "/dictionaries/EdsJobs.dtd";
@@ -47,6 +48,7 @@ TEST(QIREEdsSAXEntityResolver, ResolveEntity_OnlyTheConfiguredName) {
   for (const char* point : {"CreateQIRIXMLSAXFactory", "CreateInputSourceFromFile"}) {
     QIRFailCall(point);
     EXPECT_TRUE(FAILED(resolver.ResolveEntity("", "EdsJobs.dtd", source)) && source == NULL_var);
+    EXPECT_TRUE(Fired(point));
   }
 }
 

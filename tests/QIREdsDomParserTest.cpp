@@ -69,6 +69,7 @@ TEST(QIREdsDomParser, Failures_ExactCodesAndMessages) {
   for (const char* point : {"GetDOMImplementation", "CreateDocument", "CreateElement"}) {
     QIRFailCall(point);
     EXPECT_TRUE(FAILED(parser.Init("EDB_Jobs", "1"))) << point;
+    EXPECT_TRUE(Fired(point));
   }
   ASSERT_EQ(parser.Init("EDB_Jobs", "1"), S_OK);
   testing::internal::CaptureStderr();
@@ -79,17 +80,22 @@ TEST(QIREdsDomParser, Failures_ExactCodesAndMessages) {
   stream = nullptr;
   QIRFailCall("NewSequenceOctet");
   EXPECT_EQ(parser.GenerateStream(&stream), E_OUTOFMEMORY);
+  EXPECT_TRUE(Fired("NewSequenceOctet"));
   QIRFailCall("WriteToString");
   EXPECT_TRUE(FAILED(parser.GenerateStream(&stream)));
+  EXPECT_TRUE(Fired("WriteToString"));
   EXPECT_EQ(stream, nullptr);
 
   const _SEQUENCE_octet text = Octets("<EDB_Jobs/>");
   QIRFailCall("CreateQIRIXMLSAXFactory");
   EXPECT_EQ(parser.LoadStream(&text, 0, nullptr), E_FAIL);
+  EXPECT_TRUE(Fired("CreateQIRIXMLSAXFactory"));
   QIRFailCall("CreateInputSourceFromBuffer");
   EXPECT_EQ(parser.LoadStream(&text, 0, nullptr), E_FAIL);
+  EXPECT_TRUE(Fired("CreateInputSourceFromBuffer"));
   QIRFailCall("CreateQIRIXMLDOMDocumentBuilder");
   QIREdsDomParser unbuilt;
+  EXPECT_TRUE(Fired("CreateQIRIXMLDOMDocumentBuilder"));
   EXPECT_EQ(unbuilt.Init("EDB_Jobs", "1"), S_OK);  // and nothing made
   EXPECT_EQ(unbuilt.GetDocument(), NULL_var);
   EXPECT_EQ(unbuilt.GetRoot(), NULL_var);

@@ -272,10 +272,12 @@ TEST_F(QIREdsMetadataDictXml, GenerateOrvaneMetaData_Failures)
        {"CreateQIRIXMLDOMDocumentBuilder", "CreateDocumentType", "CreateElement", "WriteToFile"}) {
     QIRFailCall(point);  // the package element, when it is CreateElement: the run cannot go on
     EXPECT_EQ(E_FAIL, Generate(pool, _none, _none)) << point;
+    EXPECT_TRUE(Fired(point));
     EXPECT_FALSE(fs::exists(_output)) << point;
   }
   QIRFailCall("CreateElement", 1);  // the first class loses its element, the run goes on
   ASSERT_EQ(S_OK, Generate(pool, _none, _none));
+  EXPECT_TRUE(Fired("CreateElement"));
   Items xml = Parse(_output);
   EXPECT_EQ(0U, xml.count("Work_Package"));
   EXPECT_EQ(0U, xml.count("Cable_Instance/CIC_WP"));  // its target was never written

@@ -7,6 +7,9 @@
 #include <sstream>
 #include <string>
 
+#include <gtest/gtest.h>
+
+#include "QIRFaultInjection.h"
 #include "QIRLists.h"
 #include "QIRSequenceOctet.h"
 
@@ -37,6 +40,14 @@ inline _SEQUENCE_octet Octets(const std::string& iText)
 {
   return _SEQUENCE_octet(static_cast<unsigned int>(iText.size()),
                          reinterpret_cast<const unsigned char*>(iText.data()));
+}
+
+// Passes when iPoint failed a call since it was armed: a failure from anywhere else, or an
+// armed point the code never reaches, must not pass for the fault under test.
+inline testing::AssertionResult Fired(const char* iPoint)
+{
+  if (QIRFaultFired(iPoint)) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << "fault point " << iPoint << " was armed but never fired";
 }
 
 // What GenerateStream hands out, "" when it fails.

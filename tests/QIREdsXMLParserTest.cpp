@@ -217,10 +217,13 @@ TEST(QIREdsXMLParser, Failures_CodesAndWhatIsLeft) {
   // An attribute failing still appends the element; a row whose attribute fails is not.
   QIRFailCall("SetAttribute", 1);
   EXPECT_EQ(parser.InsertJobOutput("J1", "n", "v", "t"), S_OK);
+  EXPECT_TRUE(Fired("SetAttribute"));
   QIRFailCall("SetAttribute", 1);
   EXPECT_EQ(parser.InsertJobReportOutput("J1", Split("r1|r2|r3")), E_FAIL);
+  EXPECT_TRUE(Fired("SetAttribute"));
   QIRFailCall("AppendChild");
   EXPECT_EQ(parser.InsertJobInput("J1", "n", "v", "t"), E_FAIL);
+  EXPECT_TRUE(Fired("AppendChild"));
   QIRFailNothing();
   parser.GetJobOutput("J1", x, y, z);
   EXPECT_EQ(Join(x) + "/" + Join(y), "n/");

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "QIRFaultInjection.h"
 #include "QIRWriteTestSupport.h"
@@ -41,6 +42,16 @@ TEST(QIRFileServices, MakePath_JoinsAndNeverOverruns) {
   EXPECT_EQ(QIRMakePath("dir", "abcde", path, 9), E_FAIL);
   EXPECT_STREQ(path, "");
   EXPECT_EQ(path[9], '#');
+}
+
+TEST(QIRFileServices, SplitPathVariable_SkipsEmptyEntriesKeepsOrder) {
+  using Entries = std::vector<std::string>;
+  EXPECT_EQ(Entries({"/a", "b c", "/a"}), QIRSplitPathVariable("/a:b c:/a"));
+  EXPECT_EQ(Entries({"/x", "/y"}), QIRSplitPathVariable("::/x:::/y:"));
+  EXPECT_EQ(Entries({"a;b"}), QIRSplitPathVariable("a;b"));  // not this system's separator
+  EXPECT_EQ(Entries(), QIRSplitPathVariable(""));
+  EXPECT_EQ(Entries(), QIRSplitPathVariable(":"));
+  EXPECT_EQ(Entries(), QIRSplitPathVariable(nullptr));
 }
 
 TEST(QIRFileServices, FindPath_BelowWithoutLinksAndAlongVariable) {
@@ -83,6 +94,7 @@ TEST(QIRFileServices, FOpen_MissingOrArmedFails) {
     EXPECT_EQ(QIRFOpen(tree.Path("root/a/b/target").c_str(), "r", &handle), expected);
     if (handle) QIRFClose(handle);
   }
+  EXPECT_TRUE(Fired("FOpen"));
 }
 
 TEST(QIRFileServices, WriteFileAtomically_AllOrNothing) {
@@ -100,6 +112,7 @@ TEST(QIRFileServices, WriteFileAtomically_AllOrNothing) {
   for (const char* point : {"WriteFileOpen", "WriteFileWrite", "WriteFileRename"}) {
     QIRFailCall(point);
     EXPECT_EQ(E_FAIL, QIRWriteFileAtomically(fresh.c_str(), text.data(), text.size())) << point;
+    EXPECT_TRUE(Fired(point));
     QIRFailNothing();
     EXPECT_EQ(before, Listing(fresh.parent_path())) << point;
   }

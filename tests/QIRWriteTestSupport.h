@@ -61,6 +61,7 @@ inline void ExpectAllOrNothing(const std::filesystem::path& iPath,
     const HRESULT hr = iWrite();
     QIRFailNothing();
     EXPECT_EQ(E_FAIL, hr) << point;
+    EXPECT_TRUE(Fired(point));
     EXPECT_EQ(older, ReadFile(iPath)) << point;
     EXPECT_EQ(before, Listing(iPath.parent_path())) << point;
   }

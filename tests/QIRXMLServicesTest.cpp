@@ -623,6 +623,7 @@ TEST_F(QIRXMLServices, FaultPointsAndUnknownClasses_Fail) {
     EXPECT_EQ(S_OK, entry.second());
     QIRFailCall(entry.first);
     EXPECT_EQ(E_FAIL, entry.second());
+    EXPECT_TRUE(Fired(entry.first));
   }
   EXPECT_EQ(E_FAIL, CreateQIRIXMLDOMDocumentBuilder(builder, QIRCLSID{"Nothing"}));
   EXPECT_EQ(E_FAIL, CreateQIRIXMLSAXFactory(factory, CLSID_QIRXMLDOMDocumentBuilder));

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "QIREdsGuard.h"
 #include "QIRError.h"
 
 namespace {
@@ -42,7 +43,7 @@ HRESULT QIREEdsSAXEntityResolver::ResolveEntity(const QIRUnicodeString& /*iPubli
   if (iSystemId.IsNull()) return hr;
   if (_DTDName[0] == '\0' || std::strcmp(iSystemId.ConvertToChar(), _DTDName) != 0) return hr;
   if (_DTDPath[0] == '\0') return hr;
-  try {
+  return QIRGuarded([&] {
     QIRIXMLSAXFactory_var factory;
     hr = CreateQIRIXMLSAXFactory(factory, CLSID_QIRXMLSAXFactory);
     if (FAILED(hr)) return hr;
@@ -51,13 +52,8 @@ HRESULT QIREEdsSAXEntityResolver::ResolveEntity(const QIRUnicodeString& /*iPubli
     QIRISAXInputSource_var source;
     hr = factory->CreateInputSourceFromFile(_DTDPath, QIRUnicodeString(), source);
     if (SUCCEEDED(hr)) oSource = source;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 TIEQIRISAXEntityResolverQIREEdsSAXEntityResolver::TIEQIRISAXEntityResolverQIREEdsSAXEntityResolver(

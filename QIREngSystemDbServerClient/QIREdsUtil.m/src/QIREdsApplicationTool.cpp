@@ -1,5 +1,6 @@
 #include "QIREdsApplicationTool.h"
 
+#include "QIREdsGuard.h"
 #include "QIRError.h"
 #include "QIRMath.h"
 
@@ -24,7 +25,7 @@ HRESULT QIREdsApplicationTool::GetComputedPercentFill(const QIRRawColldouble& iV
   if (iValues.Size() == 0 || iSectionType.IsNull() || !(iCapacity > 0.0)) return hr;
   const bool waterTight = iSectionType == kWaterTight;
   if (waterTight && iSizes.Size() != iValues.Size()) return hr;
-  try {
+  return QIRGuarded([&] {
     const bool nonWaterTight = iSectionType == kNonWaterTight;
     double sum = 0.0;
     for (int i = 1; i <= iValues.Size(); ++i) {
@@ -40,12 +41,6 @@ HRESULT QIREdsApplicationTool::GetComputedPercentFill(const QIRRawColldouble& iV
       }
     }
     oPercentFill = sum / iCapacity * 100.0;
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }

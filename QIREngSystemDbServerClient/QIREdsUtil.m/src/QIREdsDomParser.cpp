@@ -3,7 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
+#include "QIREdsGuard.h"
 #include "QIREEdsSAXEntityResolver.h"
 #include "QIREdsXMLParser.h"
 #include "QIRError.h"
@@ -49,25 +51,15 @@ void CopyPath(char* oPath, const char* iPath)
 
 bool FileExists(const char* iPath) { return QIRGetFileInfo(iPath, nullptr) == 0; }
 
-// Walks the entries of a path variable's value; the value is restored after each join.
-bool FindAlongValue(char* ioValue, const char* iFileName, char* oPath)
+bool FindAlongValue(const char* iValue, const char* iFileName, char* oPath)
 {
-  const char separator = QIRGetOperatingSystem() == 1 ? ';' : ':';
-  char* entry = ioValue;
-  while (entry) {
-    char* end = std::strchr(entry, separator);
-    if (end) *end = '\0';
+  for (const std::string& entry : QIRSplitPathVariable(iValue)) {
     char candidate[kPathSize] = {};
-    // An empty entry would join into a path from the file-system root.
-    const bool found = *entry != '\0' &&
-                       SUCCEEDED(QIRMakePath(entry, iFileName, candidate, kPathSize)) &&
-                       FileExists(candidate);
-    if (end) *end = separator;
-    if (found) {
+    if (SUCCEEDED(QIRMakePath(entry.c_str(), iFileName, candidate, kPathSize)) &&
+        FileExists(candidate)) {
       CopyPath(oPath, candidate);
       return true;
     }
-    entry = end ? end + 1 : nullptr;
   }
   return false;
 }
@@ -77,19 +69,16 @@ QIREdsDomParser::QIREdsDomParser()
 {
   const char noBuilder[] =
       "error in QIREdsDomParser::QIREdsDomParser: NULL_var == spDOMDocumentBuilder";
-  try {
-    const HRESULT hr =
+  const HRESULT hr = QIRGuarded([&] {
+    const HRESULT created =
         CreateQIRIXMLDOMDocumentBuilder(_spDOMDocumentBuilder, CLSID_QIRXMLDOMDocumentBuilder);
-    if (FAILED(hr) || _spDOMDocumentBuilder == NULL_var) {
+    if (FAILED(created) || _spDOMDocumentBuilder == NULL_var) {
       _spDOMDocumentBuilder = NULL_var;
-      QIRSysLogAbend(noBuilder);
+      return E_FAIL;
     }
-  } catch (QIRError& error) {
-    error.Flush();
-    QIRSysLogAbend(noBuilder);
-  } catch (...) {
-    QIRSysLogAbend(noBuilder);
-  }
+    return S_OK;
+  });
+  if (FAILED(hr)) QIRSysLogAbend(noBuilder);
 }
 
 QIREdsDomParser::~QIREdsDomParser()
@@ -107,7 +96,7 @@ HRESULT QIREdsDomParser::Init(const QIRUnicodeString& iRootName, const QIRUnicod
   // A job document's index holds handles on the document it was built over: they go before
   // the document is replaced, or the old one would live on beside the new one.
   if (auto* jobs = dynamic_cast<QIREdsXMLParser*>(this)) jobs->ForgetJobIndex();
-  try {
+  return QIRGuarded([&] {
     QIRIDOMImplementation_var implementation;
     hr = _spDOMDocumentBuilder->GetDOMImplementation(implementation);
     if (FAILED(hr) || implementation == NULL_var) return hr;
@@ -119,13 +108,8 @@ HRESULT QIREdsDomParser::Init(const QIRUnicodeString& iRootName, const QIRUnicod
     // A created document has no element: the root becomes its document element here.
     _spQIRIDOMdocument->AppendChild(QIRIDOMNode_var(_spQIRIDOMroot));
     _spQIRIDOMroot->SetAttribute("version", iVersion);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsDomParser::LoadFile(const QIRUnicodeString& iPath, unsigned char iValidate)
@@ -133,27 +117,22 @@ HRESULT QIREdsDomParser::LoadFile(const QIRUnicodeString& iPath, unsigned char i
   HRESULT hr = E_FAIL;
   if (_spDOMDocumentBuilder == NULL_var) return hr;
   if (auto* jobs = dynamic_cast<QIREdsXMLParser*>(this)) jobs->ForgetJobIndex();
-  try {
+  return QIRGuarded([&] {
     QIRListValQIRUnicodeString names, values;
     InputOptions(iValidate, "true", names, values);
     hr = _spDOMDocumentBuilder->ParseFile(iPath, _spQIRIDOMdocument, names, values,
                                           QIRISAXEntityResolver_var(), QIRISAXErrorHandler_var());
     if (FAILED(hr)) return hr;
     hr = SetAppropriateRoot();
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsDomParser::SetAppropriateRoot()
 {
   HRESULT hr = E_FAIL;
   if (_spQIRIDOMdocument == NULL_var) return hr;
-  try {
+  return QIRGuarded([&] {
     QIRIDOMNode_var child;
     hr = _spQIRIDOMdocument->GetFirstChild(child);
     while (SUCCEEDED(hr) && child != NULL_var) {
@@ -168,14 +147,8 @@ HRESULT QIREdsDomParser::SetAppropriateRoot()
     QIRIDOMElement_var element(child);
     if (element == NULL_var) return E_FAIL;
     _spQIRIDOMroot = element;
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 HRESULT QIREdsDomParser::LoadStream(const _SEQUENCE_octet* iStream, unsigned char iValidate,
@@ -184,7 +157,7 @@ HRESULT QIREdsDomParser::LoadStream(const _SEQUENCE_octet* iStream, unsigned cha
   HRESULT hr = E_FAIL;
   if (!iStream) return E_INVALIDARG;
   if (iStream->length() == 0) return hr;
-  try {
+  return QIRGuarded([&] {
     const char* bytes = reinterpret_cast<const char*>(iStream->data());
     // No XML text holds U+0000; refusing it here spares the parser a truncated reading.
     if (std::memchr(bytes, '\0', iStream->length())) return E_FAIL;
@@ -231,34 +204,23 @@ HRESULT QIREdsDomParser::LoadStream(const _SEQUENCE_octet* iStream, unsigned cha
     hr = _spQIRIDOMdocument->GetFirstChild(first);
     if (FAILED(hr) || first == NULL_var) return E_FAIL;
     _spQIRIDOMroot = QIRIDOMElement_var(first);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsDomParser::GenerateFile(const QIRUnicodeString& iPath)
 {
   HRESULT hr = E_FAIL;
   if (_spQIRIDOMdocument == NULL_var) return hr;
-  try {
+  return QIRGuarded([&] {
     if (_spDOMDocumentBuilder != NULL_var) {
       QIRListValQIRUnicodeString names, values;
       OutputOptions(names, values);
       hr = _spDOMDocumentBuilder->WriteToFile(_spQIRIDOMdocument, iPath, names, values);
       if (FAILED(hr)) return hr;
     }
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 HRESULT QIREdsDomParser::GenerateStream(_SEQUENCE_octet** oStream)
@@ -270,7 +232,7 @@ HRESULT QIREdsDomParser::GenerateStream(_SEQUENCE_octet** oStream)
     return E_INVALIDARG;
   }
   if (_spQIRIDOMdocument == NULL_var) return hr;
-  try {
+  return QIRGuarded([&] {
     QIRUnicodeString text;
     hr = WriteToText(_spDOMDocumentBuilder, _spQIRIDOMdocument, text);
     if (FAILED(hr)) return hr;
@@ -282,32 +244,20 @@ HRESULT QIREdsDomParser::GenerateStream(_SEQUENCE_octet** oStream)
         reinterpret_cast<const unsigned char*>(text.ConvertToChar()));
     if (!stream) return E_OUTOFMEMORY;
     *oStream = stream;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (const std::bad_alloc&) {
-    hr = E_OUTOFMEMORY;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  }, E_FAIL, QIROnBadAlloc::OutOfMemory);
 }
 
 HRESULT QIREdsDomParser::dump()
 {
   HRESULT hr = E_FAIL;
   if (_spQIRIDOMdocument == NULL_var) return hr;
-  try {
+  return QIRGuarded([&] {
     QIRUnicodeString text;
     hr = WriteToText(_spDOMDocumentBuilder, _spQIRIDOMdocument, text);
     if (FAILED(hr)) hr = E_FAIL;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 QIRIDOMDocument_var QIREdsDomParser::GetDocument() const
@@ -339,7 +289,7 @@ HRESULT QIREdsDomParser::GetResourcePathFromEnvVar(const char* iFileName, const 
   if (oPath) oPath[0] = '\0';
   if (!iVarName || !iFileName || !oPath) return hr;
   char* value = nullptr;
-  try {
+  hr = QIRGuarded([&] {
     char official[kPathSize] = {};
     bool searchValue = true;
     if (SUCCEEDED(QIRGetFilePathFromOfficialVariable(iFileName, iVarName, official, kPathSize))) {
@@ -358,16 +308,11 @@ HRESULT QIREdsDomParser::GetResourcePathFromEnvVar(const char* iFileName, const 
     std::free(value);
     value = nullptr;
     CopyPath(oPath, iFileName);
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
+    return S_OK;
+  });
+  if (FAILED(hr)) {  // raised: every other way out has given the value back already
     std::free(value);
     oPath[0] = '\0';
-    hr = E_FAIL;
-  } catch (...) {
-    std::free(value);
-    oPath[0] = '\0';
-    hr = E_FAIL;
   }
   return hr;
 }

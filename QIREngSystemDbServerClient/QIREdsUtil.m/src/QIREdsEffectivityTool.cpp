@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "QIREdsGuard.h"
 #include "QIRError.h"
 
 namespace {
@@ -21,20 +22,6 @@ struct Range {
 bool operator==(const Range& iLeft, const Range& iRight)
 {
   return iLeft.start == iRight.start && iLeft.end == iRight.end;
-}
-
-// Runs an operation's body so that no error leaves it: a platform error is flushed, anything
-// else is dropped, and either way the caller gets E_FAIL.
-template <class Body>
-HRESULT Guarded(Body&& iBody) noexcept
-{
-  try {
-    return iBody();
-  } catch (QIRError& error) {
-    error.Flush();
-  } catch (...) {
-  }
-  return E_FAIL;
 }
 
 // A pair is usable only when both lists hold the same, non-zero number of entries.
@@ -84,6 +71,7 @@ void SortBy(std::vector<Range>& ioRanges)
   const auto span = static_cast<std::uint32_t>((*bounds.second).*Key - lowest);
   int bits = 0;
   while (bits < 32 && (span >> bits) != 0) ++bits;
+  if (bits == 0) return;  // equal keys were found sorted above; said again for the analyser
   // Digits of at most 11 bits keep the counts and the places written to within the caches.
   const int passes = (bits + 10) / 11, width = (bits + passes - 1) / passes;
   const std::uint32_t mask = (1u << width) - 1;
@@ -274,7 +262,7 @@ HRESULT CombineUnits(const QIRRawCollint& iFirstStarts, const QIRRawCollint& iFi
   HRESULT hr = E_FAIL;
   if (!IsValidPair(iFirstStarts, iFirstEnds)) return hr;
   if (!IsValidPair(iSecondStarts, iSecondEnds)) return hr;
-  return Guarded([&] {
+  return QIRGuarded([&] {
     WriteRanges(iCombine(Normalise(ReadRanges(iFirstStarts, iFirstEnds)),
                          Normalise(ReadRanges(iSecondStarts, iSecondEnds))),
                 oStarts, oEnds);
@@ -431,7 +419,7 @@ HRESULT QIREdsEffectivityTool::ParseEffectivityRange(const QIRUnicodeString& iEf
 {
   HRESULT hr = E_FAIL;
   if (iEffectivity.IsNull()) return E_INVALIDARG;
-  return Guarded([&] {
+  return QIRGuarded([&] {
     const std::string_view text(iEffectivity.ConvertToChar(),
                                 static_cast<std::size_t>(iEffectivity.GetLengthInByte()));
     const std::size_t none = std::string_view::npos;
@@ -479,7 +467,7 @@ HRESULT QIREdsEffectivityTool::CompareEffectivityRange(const QIRRawCollint& iFir
   oStatus = QIREdsEffUndefined;
   if (!IsValidPair(iFirstStarts, iFirstEnds)) return hr;
   if (!IsValidPair(iSecondStarts, iSecondEnds)) return hr;
-  return Guarded([&] {
+  return QIRGuarded([&] {
     const std::vector<Range> first = ReadRanges(iFirstStarts, iFirstEnds);
     const std::vector<Range> second = ReadRanges(iSecondStarts, iSecondEnds);
     QIREdsEffMatchingStatusEnum status = QIREdsEffIdentical;
@@ -504,7 +492,7 @@ HRESULT QIREdsEffectivityTool::ComputeUnionEffectivityRange(const QIRRawCollint&
   HRESULT hr = E_FAIL;
   if (!IsValidPair(iFirstStarts, iFirstEnds)) return hr;
   if (!IsValidPair(iSecondStarts, iSecondEnds)) return hr;
-  return Guarded([&] {
+  return QIRGuarded([&] {
     std::vector<Range> first = ReadRanges(iFirstStarts, iFirstEnds);
     std::vector<Range> working = ReadRanges(iSecondStarts, iSecondEnds);
     if (RunsUpwards(first) && RunsUpwards(working) && AscendingAndSeparate(working)) {
@@ -548,7 +536,7 @@ HRESULT QIREdsEffectivityTool::IsUnitEffective(const QIRRawCollint& iStarts,
 {
   HRESULT hr = E_FAIL;
   if (!IsValidPair(iStarts, iEnds)) return hr;
-  return Guarded([&] {
+  return QIRGuarded([&] {
     const std::vector<Range> ranges = ReadRanges(iStarts, iEnds);
     oEffective = std::any_of(ranges.begin(), ranges.end(),
                              [iUnit](const Range& iRange) { return Contains(iRange, iUnit); });
@@ -562,7 +550,7 @@ HRESULT QIREdsEffectivityTool::FormatEffectivityRange(const QIRRawCollint& iStar
 {
   HRESULT hr = E_FAIL;
   if (!IsValidPair(iStarts, iEnds)) return hr;
-  return Guarded([&] {
+  return QIRGuarded([&] {
     std::string text = "U";
     for (const Range& range : ReadRanges(iStarts, iEnds)) {
       text += "(" + std::to_string(range.start) + "-";

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "QIREdsGuard.h"
 #include "QIRError.h"
 
 namespace {
@@ -50,7 +51,7 @@ HRESULT QIREdsGeneralTool::ExtractTokenString(const QIRUnicodeString& iText,
 {
   HRESULT hr = E_FAIL;
   if (iText.IsNull()) return hr;
-  try {
+  return QIRGuarded([&] {
     oTokens.RemoveAll();
     const QIRUnicodeString separator = iSeparator.GetLengthInChar() == 1 ? iSeparator : " ";
     QIRToken tokenizer(iText);
@@ -60,14 +61,8 @@ HRESULT QIREdsGeneralTool::ExtractTokenString(const QIRUnicodeString& iText,
       token.Strip(QIRUnicodeString::QIRStripBoth, ' ');
       if (!token.IsNull()) oTokens.Append(token);
     }
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 // Words are what lies between blanks, and each is found right where the previous gap ends, so
@@ -75,7 +70,8 @@ HRESULT QIREdsGeneralTool::ExtractTokenString(const QIRUnicodeString& iText,
 QIRUnicodeString QIREdsGeneralTool::EncodeBlanks(const QIRUnicodeString& iText)
 {
   if (iText.IsNull() || iText.SearchSubString(" ") < 0) return iText;
-  try {
+  QIRUnicodeString result;
+  const HRESULT hr = QIRGuarded([&] {
     const std::string_view text = Bytes(iText);
     std::string encoded;
     encoded.reserve(text.size());
@@ -92,19 +88,19 @@ QIRUnicodeString QIREdsGeneralTool::EncodeBlanks(const QIRUnicodeString& iText)
       }
       at = end;
     }
-    return wordCount <= 1 ? iText : FromBytes(encoded, iText);
-  } catch (QIRError& error) {
-    error.Flush();
-  } catch (...) {
-  }
-  return iText;
+    result = wordCount <= 1 ? iText : FromBytes(encoded, iText);
+    return S_OK;
+  });
+  if (FAILED(hr)) return iText;
+  return result;
 }
 
 QIRUnicodeString QIREdsGeneralTool::DecodeBlanks(const QIRUnicodeString& iText)
 {
   if (iText.IsNull() || iText.SearchSubString("!") < 0 || iText.SearchSubString("$") < 0)
     return iText;
-  try {
+  QIRUnicodeString result;
+  const HRESULT hr = QIRGuarded([&] {
     const std::string_view text = Bytes(iText);
     const std::size_t none = std::string_view::npos;
     std::string decoded;
@@ -123,10 +119,9 @@ QIRUnicodeString QIREdsGeneralTool::DecodeBlanks(const QIRUnicodeString& iText)
       decoded.append(static_cast<std::size_t>(count), ' ');
       rest = dollar + 1;
     }
-    return FromBytes(decoded, iText);
-  } catch (QIRError& error) {
-    error.Flush();
-  } catch (...) {
-  }
-  return iText;
+    result = FromBytes(decoded, iText);
+    return S_OK;
+  });
+  if (FAILED(hr)) return iText;
+  return result;
 }

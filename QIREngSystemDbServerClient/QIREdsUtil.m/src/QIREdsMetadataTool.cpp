@@ -1,5 +1,6 @@
 #include "QIREdsMetadataTool.h"
 
+#include "QIREdsGuard.h"
 #include "QIRError.h"
 
 namespace {
@@ -48,15 +49,7 @@ HRESULT AskDictionary(const QIREdsMetadataDict* iDictionary, Query iQuery)
 {
   HRESULT hr = E_FAIL;
   if (iDictionary == nullptr) return hr;
-  try {
-    hr = iQuery(*iDictionary);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+  return QIRGuarded([&] { return iQuery(*iDictionary); });
 }
 
 // A query about one class's record: iRead sees the record only once it is found.
@@ -77,23 +70,17 @@ HRESULT ReadTable(const QIREdsMetadataDict* iDictionary, const QIREdsMetadataToo
 
 QIREdsMetadataTool::QIREdsMetadataTool()
 {
-  try {
+  QIRGuardedVoid([&] {
     _pMetadataDict = new QIREdsMetadataDict();
     // A dictionary whose build failed stays in use: queries see whatever it holds.
     _pMetadataDict->Initialize();
-  } catch (QIRError& error) {
-    error.Flush();
-  } catch (...) {
-  }
-  try {
+  });
+  QIRGuardedVoid([&] {
     for (const auto& attribute : kComputedAttributes) {
       _ComputedAttrNames.Append(attribute[0]);
       _ComputedAttrTypes.Append(attribute[1]);
     }
-  } catch (QIRError& error) {
-    error.Flush();
-  } catch (...) {
-  }
+  });
 }
 
 QIREdsMetadataTool::~QIREdsMetadataTool()
@@ -114,18 +101,12 @@ HRESULT QIREdsMetadataTool::GetComputedAttrType(const QIRUnicodeString& iAttrNam
                                                 QIRUnicodeString& oType) const
 {
   HRESULT hr = E_FAIL;
-  try {
+  return QIRGuarded([&] {
     const int i = _ComputedAttrNames.Locate(iAttrName);
     if (i < 1 || i > _ComputedAttrTypes.Size()) return hr;
     oType = _ComputedAttrTypes[i];
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 QIRUnicodeString QIREdsMetadataTool::GetPrimaryKey(const QIRUnicodeString& iClassName) const
@@ -133,18 +114,14 @@ QIRUnicodeString QIREdsMetadataTool::GetPrimaryKey(const QIRUnicodeString& iClas
   QIRUnicodeString key;
   const QIREdsMetadataDict* dictionary = Dictionary();
   if (dictionary == nullptr) return key;
-  try {
+  const HRESULT hr = QIRGuarded([&] {
     QIRListValQIRUnicodeString names, keys;
     dictionary->GetClassNames(names, keys);
     const int i = names.Locate(TranslateClassToNeutral(iClassName));
     if (i > 0 && i <= keys.Size()) key = keys[i];
-  } catch (QIRError& error) {
-    error.Flush();
-    key = QIRUnicodeString();
-  } catch (...) {
-    key = QIRUnicodeString();
-  }
-  return key;
+    return S_OK;
+  });
+  return SUCCEEDED(hr) ? key : QIRUnicodeString();
 }
 
 HRESULT QIREdsMetadataTool::GetClassInfo(QIRListValQIRUnicodeString& oClassNames,
@@ -186,7 +163,7 @@ HRESULT QIREdsMetadataTool::GetAttributeType(
     QIRUnicodeString& oAttrType, int& oRequired) const
 {
   HRESULT hr = E_FAIL;
-  try {
+  return QIRGuarded([&] {
     QIRListValQIRUnicodeString names, types;
     QIRRawCollint required;
     if (FAILED(GetAttributeInfo(iClassName, names, types, required))) return hr;
@@ -197,14 +174,8 @@ HRESULT QIREdsMetadataTool::GetAttributeType(
       oAttrType = types[i];
       oRequired = required[i];
     }
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 HRESULT QIREdsMetadataTool::GetAttrMagnitudeInfo(const QIRUnicodeString& iClassName,
@@ -222,30 +193,28 @@ QIRUnicodeString QIREdsMetadataTool::TranslateClassToNeutral(
     const QIRUnicodeString& iClassName) const
 {
   QIRUnicodeString name = iClassName;
-  try {
+  const HRESULT hr = QIRGuarded([&] {
     // The dictionary keys its records by the qualified form; anything that already
     // mentions the schema is taken as qualified.
     if (!Contains(iClassName, kQualifier))
       name = QIRUnicodeString(kQualifier) + "." + iClassName;
-  } catch (...) {
-    name = iClassName;
-  }
-  return name;
+    return S_OK;
+  });
+  return SUCCEEDED(hr) ? name : iClassName;
 }
 
 QIRUnicodeString QIREdsMetadataTool::TranslateClassToOrvane(
     const QIRUnicodeString& iClassName) const
 {
   QIRUnicodeString name = iClassName;
-  try {
+  const HRESULT hr = QIRGuarded([&] {
     const int point =
         iClassName.SearchSubString(".", 0, QIRUnicodeString::QIRSearchBackward);
     if (point >= 0)
       name = iClassName.SubString(point + 1, iClassName.GetLengthInChar() - point - 1);
-  } catch (...) {
-    name = iClassName;
-  }
-  return name;
+    return S_OK;
+  });
+  return SUCCEEDED(hr) ? name : iClassName;
 }
 
 QIRUnicodeString QIREdsMetadataTool::TranslateTypeToOrvane(
@@ -255,8 +224,8 @@ QIRUnicodeString QIREdsMetadataTool::TranslateTypeToOrvane(
 {
   QIRUnicodeString type;
   if (iTable == nullptr) return type;
-  try {
-    if (iColumnIndex < 1 || iColumnIndex > iTable->ColumnTypes.Size()) return type;
+  const HRESULT hr = QIRGuarded([&] {
+    if (iColumnIndex < 1 || iColumnIndex > iTable->ColumnTypes.Size()) return S_OK;
     // Keys and outside references travel as object identifiers, whatever their SQL type.
     const QIRUnicodeString& sqlType = iTable->ColumnTypes[iColumnIndex];
     if (Contains(iAttrName, "_key") || Contains(iAttrName, "_Key") ||
@@ -268,13 +237,9 @@ QIRUnicodeString QIREdsMetadataTool::TranslateTypeToOrvane(
       type = "Double";
     else if (Contains(sqlType, "CHAR"))
       type = "String";
-  } catch (QIRError& error) {
-    error.Flush();
-    type = QIRUnicodeString();
-  } catch (...) {
-    type = QIRUnicodeString();
-  }
-  return type;
+    return S_OK;
+  });
+  return SUCCEEDED(hr) ? type : QIRUnicodeString();
 }
 
 HRESULT QIREdsMetadataTool::GetRelationship(const QIRUnicodeString& iClassName,
@@ -309,19 +274,15 @@ QIRUnicodeString QIREdsMetadataTool::TransRelationNameToOrvane(
     const QIRUnicodeString& iClassName, const QIRUnicodeString& iAttrName) const
 {
   QIRUnicodeString relation = iAttrName;
-  try {
+  const HRESULT hr = QIRGuarded([&] {
     QIRListValQIRUnicodeString names, attributes, classes;
     if (FAILED(GetRelationship(TranslateClassToNeutral(iClassName), names, attributes, classes)))
-      return relation;
+      return S_OK;
     const int i = attributes.Locate(iAttrName);
     if (i > 0 && i <= names.Size()) relation = names[i];
-  } catch (QIRError& error) {
-    error.Flush();
-    relation = iAttrName;
-  } catch (...) {
-    relation = iAttrName;
-  }
-  return relation;
+    return S_OK;
+  });
+  return SUCCEEDED(hr) ? relation : iAttrName;
 }
 
 void QIREdsMetadataTool::FindMissingMandateAttr(const QIRUnicodeString& iClassName,
@@ -330,7 +291,7 @@ void QIREdsMetadataTool::FindMissingMandateAttr(const QIRUnicodeString& iClassNa
 {
   oMissing.RemoveAll();
   if (Dictionary() == nullptr) return;
-  try {
+  QIRGuardedVoid([&] {
     const QIRUnicodeString primaryKey = GetPrimaryKey(iClassName);
     QIRListValQIRUnicodeString names, types;
     QIRRawCollint required;
@@ -342,10 +303,7 @@ void QIREdsMetadataTool::FindMissingMandateAttr(const QIRUnicodeString& iClassNa
       if (required[i] > 0 && names[i] != primaryKey && iGivenAttrs.Locate(names[i]) == 0)
         oMissing.Append(names[i]);
     }
-  } catch (QIRError& error) {
-    error.Flush();
-  } catch (...) {
-  }
+  });
 }
 
 HRESULT QIREdsMetadataTool::GetUniqueAttrNames(const QIRUnicodeString& iClassName,
@@ -387,15 +345,11 @@ QIRUnicodeString QIREdsMetadataTool::ConvertClassNameToOrvane(
   QIRUnicodeString name = iClassName;
   const QIREdsMetadataDict* dictionary = Dictionary();
   if (dictionary == nullptr) return name;
-  try {
+  const HRESULT hr = QIRGuarded([&] {
     name = dictionary->ConvertClassNameToOrvane(iClassName);
-  } catch (QIRError& error) {
-    error.Flush();
-    name = iClassName;
-  } catch (...) {
-    name = iClassName;
-  }
-  return name;
+    return S_OK;
+  });
+  return SUCCEEDED(hr) ? name : iClassName;
 }
 
 HRESULT QIREdsMetadataTool::GenerateSQLStatements(QIRListValQIRUnicodeString& oStatements) const

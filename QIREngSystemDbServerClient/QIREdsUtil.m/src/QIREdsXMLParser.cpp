@@ -6,6 +6,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "QIREdsGuard.h"
+#include "QIREdsJobElements.h"
 #include "QIRError.h"
 #include "QIRFileServices.h"
 
@@ -24,6 +26,12 @@ struct QIREdsXMLParser::Attribute {
 };
 
 namespace {
+
+using QIREdsJobElements::ReadItemAttribute;
+using QIREdsJobElements::FirstByAttribute;
+using QIREdsJobElements::RootIsDocumentElement;
+using QIREdsJobElements::ReadEachElement;
+
 // The job element and the parts with three attributes, each named once so that its writer and
 // its reader agree, and made a string once rather than at every call.
 struct PartNames {
@@ -91,84 +99,6 @@ bool CanCarryAll(const QIRUnicodeString* const* iValues, int iCount)
 std::string KeyOf(const QIRUnicodeString& iText)
 {
   return std::string(iText.ConvertToChar(), static_cast<std::size_t>(iText.GetLengthInByte()));
-}
-
-// Item iIndex of a list as an element, and its attribute iName read into a string emptied
-// first. oElement stays empty for an item that cannot be fetched or is no element. The code is
-// that of the last call made.
-HRESULT ReadItemAttribute(const QIRIDOMNodeList_var& iList, unsigned int iIndex,
-                          const QIRUnicodeString& iName, QIRIDOMElement_var& oElement,
-                          QIRUnicodeString& oValue)
-{
-  oValue = QIRUnicodeString();
-  QIRIDOMNode_var node;
-  HRESULT hr = iList->Item(iIndex, node);
-  if (FAILED(hr) || node == NULL_var) return hr;
-  oElement = QIRIDOMElement_var(node);
-  if (oElement == NULL_var) return E_NOINTERFACE;
-  return oElement->GetAttribute(iName, oValue);
-}
-
-// The first element named iTagName whose attribute equals iValue, a scan stopping there.
-HRESULT FirstByAttribute(const QIRIDOMDocument_var& iDocument, const QIRUnicodeString& iTagName,
-                         const QIRUnicodeString& iName, const QIRUnicodeString& iValue,
-                         QIRIDOMElement_var& oElement)
-{
-  QIRIDOMNodeList_var list;
-  HRESULT hr = iDocument->GetElementsByTagName(iTagName, list);
-  if (FAILED(hr) || list == NULL_var) return hr;
-  unsigned int length = 0;
-  hr = list->GetLength(length);
-  if (FAILED(hr)) return hr;
-  for (unsigned int i = 0; i < length; ++i) {
-    QIRIDOMElement_var element;
-    QIRUnicodeString value;
-    hr = ReadItemAttribute(list, i, iName, element, value);
-    if (element == NULL_var || value != iValue) continue;
-    oElement = element;
-    return S_OK;
-  }
-  return hr;
-}
-
-// Whether the root is the document element, so that a job appended to it comes last in
-// document order. It is not when Init could not attach it, or when a failed load left the
-// root of the previous document.
-bool RootIsDocumentElement(const QIRIDOMDocument_var& iDocument, const QIRIDOMNode_var& iRoot)
-{
-  QIRIDOMElement_var documentElement;
-  if (FAILED(iDocument->GetDocumentElement(documentElement)) || documentElement == NULL_var)
-    return false;
-  return documentElement->IsSameNode(iRoot) != 0;
-}
-
-// Reads the attributes iNames of each element of iList, each into its list in oLists. An
-// attribute is read only after the one before it, so the lists stay in step. A failed read of
-// the first attribute, or of any when iEveryReadCounts, ends the reading with its code; else
-// the code is that of the last read that counts, iCode when none did.
-HRESULT ReadEachElement(const QIRIDOMNodeList_var& iList, const QIRUnicodeString* iNames,
-                        QIRListValQIRUnicodeString* const* oLists, int iCount,
-                        bool iEveryReadCounts, HRESULT iCode)
-{
-  HRESULT hr = iCode;
-  unsigned int length = 0;
-  if (FAILED(iList->GetLength(length))) length = 0;
-  for (unsigned int i = 0; i < length; ++i) {
-    QIRIDOMNode_var node;
-    if (FAILED(iList->Item(i, node)) || node == NULL_var) continue;
-    QIRIDOMElement_var element(node);
-    if (element == NULL_var) continue;
-    for (int k = 0; k < iCount; ++k) {
-      QIRUnicodeString value;
-      const HRESULT read = element->GetAttribute(iNames[k], value);
-      const bool counts = k == 0 || iEveryReadCounts;
-      if (counts) hr = read;
-      if (FAILED(read) && counts) return hr;
-      if (FAILED(read)) break;
-      oLists[k]->Append(value);
-    }
-  }
-  return hr;
 }
 
 int SmallestSize(const QIRListValQIRUnicodeString& iA, const QIRListValQIRUnicodeString& iB,
@@ -257,17 +187,12 @@ HRESULT QIREdsXMLParser::GetDOMElemByTagName(const QIRUnicodeString& iTagName,
   *oNodeList = nullptr;
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
-  try {
+  return QIRGuarded([&] {
     QIRIDOMNodeList_var list;
     hr = document->GetElementsByTagName(iTagName, list);
     if (SUCCEEDED(hr)) *oNodeList = list.Detach();
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsXMLParser::GetDOMElemByTagName(const QIRUnicodeString& iTagName,
@@ -280,20 +205,15 @@ HRESULT QIREdsXMLParser::GetDOMElemByTagName(const QIRUnicodeString& iTagName,
   *oElement = nullptr;
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
-  try {
+  return QIRGuarded([&] {
     QIRIDOMElement_var element;
     if (iTagName == kJob.Tag && iAttrName == kJob.Attributes[0])
       hr = FindJob(document, iAttrValue, element);
     else
       hr = FirstByAttribute(document, iTagName, iAttrName, iAttrValue, element);
     if (SUCCEEDED(hr)) *oElement = element.Detach();
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsXMLParser::GetNodeListUnderJobId(const QIRUnicodeString& iJobId,
@@ -305,18 +225,15 @@ HRESULT QIREdsXMLParser::GetNodeListUnderJobId(const QIRUnicodeString& iJobId,
   *oNodeList = nullptr;
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
-  try {
+  QIRGuardedVoid([&] {
     QIRIDOMElement_var job;
     hr = FindJob(document, iJobId, job);
-    if (FAILED(hr) || job == NULL_var) return hr;
+    if (FAILED(hr) || job == NULL_var) return;
     QIRIDOMNodeList_var list;
     hr = job->GetElementsByTagName(iTagName, list);
     if (SUCCEEDED(hr)) *oNodeList = list.Detach();
-  } catch (QIRError& error) {
-    error.Flush();  // the code stays that of the last step completed
-  } catch (...) {
-  }
-  return hr;
+  });
+  return hr;  // after an error, the code of the last step completed
 }
 
 HRESULT QIREdsXMLParser::GetJobInputNodeList(const QIRUnicodeString& iJobId,
@@ -342,7 +259,7 @@ HRESULT QIREdsXMLParser::AppendJobDefinition(const QIRUnicodeString& iJobId,
   if (document == NULL_var || root == NULL_var) return hr;
   const QIRUnicodeString* const values[] = {&iJobId, &iJobType, &iJobInput};
   if (!CanCarryAll(values, 3)) return E_INVALIDARG;
-  try {
+  return QIRGuarded([&] {
     const bool indexCurrent = JobIndexIsCurrent(document);
     QIRIDOMElement_var job;
     hr = document->CreateElement(kJob.Tag, job);
@@ -361,13 +278,8 @@ HRESULT QIREdsXMLParser::AppendJobDefinition(const QIRUnicodeString& iJobId,
     } else {
       _jobIndex->Valid = false;
     }
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsXMLParser::InsertJobPart(const QIRUnicodeString& iJobId,
@@ -379,7 +291,7 @@ HRESULT QIREdsXMLParser::InsertJobPart(const QIRUnicodeString& iJobId,
   if (document == NULL_var) return hr;
   for (int i = 0; i < iAttributeCount; ++i)
     if (iAttributes[i].Value && !CanCarry(*iAttributes[i].Value)) return E_INVALIDARG;
-  try {
+  return QIRGuarded([&] {
     QIRIDOMElement_var job;
     hr = FindJob(document, iJobId, job);
     if (FAILED(hr) || job == NULL_var) return hr;
@@ -395,13 +307,8 @@ HRESULT QIREdsXMLParser::InsertJobPart(const QIRUnicodeString& iJobId,
     hr = job->AppendChild(QIRIDOMNode_var(part.get()));
     // Parts never move or rename a job: the index stays true.
     KeepJobIndexAfterOwnWrite(document);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsXMLParser::InsertJobInput(const QIRUnicodeString& iJobId,
@@ -456,14 +363,14 @@ HRESULT QIREdsXMLParser::InsertJobErrorMsg(const QIRUnicodeString& iJobId,
                                            const QIRListValQIRUnicodeString* iErrorParams)
 {
   QIRUnicodeString parameters;
-  try {
+  const HRESULT joined = QIRGuarded([&] {
     for (int i = 1; iErrorParams && i <= iErrorParams->Size(); ++i) {
       if (i > 1) parameters += "@";
       parameters += (*iErrorParams)[i];
     }
-  } catch (...) {
-    return E_FAIL;
-  }
+    return S_OK;
+  });
+  if (FAILED(joined)) return joined;
   const QIRUnicodeString* names = kErrorPart.Attributes;
   const Attribute attributes[] = {
       {&names[0], &iErrorKey}, {&names[1], &iErrorFile}, {&names[2], &parameters}};
@@ -477,7 +384,7 @@ HRESULT QIREdsXMLParser::InsertJobReportOutput(const QIRUnicodeString& iJobId,
   if (iRows.Size() == 0) return hr;
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
-  try {
+  return QIRGuarded([&] {
     for (int i = 1; i <= iRows.Size(); ++i)
       if (!CanCarry(iRows[i])) return E_INVALIDARG;
     QIRIDOMElement_var job;
@@ -491,13 +398,8 @@ HRESULT QIREdsXMLParser::InsertJobReportOutput(const QIRUnicodeString& iJobId,
       if (SUCCEEDED(hr)) hr = job->AppendChild(QIRIDOMNode_var(row.get()));
     }
     KeepJobIndexAfterOwnWrite(document);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsXMLParser::ReadJobParts(const QIRUnicodeString& iJobId,
@@ -509,20 +411,15 @@ HRESULT QIREdsXMLParser::ReadJobParts(const QIRUnicodeString& iJobId,
   HRESULT hr = E_FAIL;
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
-  try {
+  return QIRGuarded([&] {
     QIRIDOMNodeList* found = nullptr;
     hr = GetNodeListUnderJobId(iJobId, iTagName, &found);
     QIRIDOMNodeList_var parts;
     parts.Attach(found);
     if (FAILED(hr) || parts == NULL_var) return hr;
     hr = ReadEachElement(parts, iAttributeNames, oLists, iListCount, iEveryReadCounts, hr);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsXMLParser::GetJobInput(const QIRUnicodeString& iJobId,
@@ -575,40 +472,29 @@ HRESULT QIREdsXMLParser::GetJobDefinition(QIRListValQIRUnicodeString& oIds,
   HRESULT hr = E_FAIL;
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
-  try {
+  return QIRGuarded([&] {
     QIRIDOMNodeList_var jobs;
     hr = document->GetElementsByTagName(kJob.Tag, jobs);
     if (FAILED(hr) || jobs == NULL_var) return hr;
     QIRListValQIRUnicodeString* const lists[] = {&oIds, &oTypes, &oInputs};
     hr = ReadEachElement(jobs, kJob.Attributes, lists, 3, true, hr);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsXMLParser::GetSingleJobDefinition(QIRUnicodeString& oId, QIRUnicodeString& oType,
                                                 QIRUnicodeString& oInput) const
 {
   HRESULT hr = E_FAIL;
-  try {
+  return QIRGuarded([&] {
     QIRListValQIRUnicodeString ids, types, inputs;
     if (FAILED(GetJobDefinition(ids, types, inputs))) return hr;
     if (ids.Size() != 1 || types.Size() != 1 || inputs.Size() != 1) return hr;
     oId = ids[1];
     oType = types[1];
     oInput = inputs[1];
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 HRESULT QIREdsXMLParser::GetJobError(const QIRUnicodeString& iJobId, QIRUnicodeString& oKey,
@@ -618,7 +504,7 @@ HRESULT QIREdsXMLParser::GetJobError(const QIRUnicodeString& iJobId, QIRUnicodeS
   HRESULT hr = E_FAIL;
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
-  try {
+  return QIRGuarded([&] {
     QIRIDOMElement_var job;
     if (FAILED(FindJob(document, iJobId, job)) || job == NULL_var) return E_FAIL;
     QIRIDOMNodeList_var errors;
@@ -634,14 +520,8 @@ HRESULT QIREdsXMLParser::GetJobError(const QIRUnicodeString& iJobId, QIRUnicodeS
     if (FAILED(first->GetAttribute("EDB_JobErrorFile", oFile))) return E_FAIL;
     if (FAILED(first->GetAttribute("EDB_JobErrorType", oType))) return E_FAIL;
     first->GetAttribute("EDB_JobErrorParm", oParm);
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 void QIREdsXMLParser::DumpXML()
@@ -649,7 +529,7 @@ void QIREdsXMLParser::DumpXML()
   QIRIDOMDocument_var document = GetDocument();
   QIRIXMLDOMDocumentBuilder_var builder = GetDOMDocumentBuilder();
   if (document == NULL_var || builder == NULL_var) return;
-  try {
+  QIRGuardedVoid([&] {
     char* traces = nullptr;
     if (FAILED(QIRGetEnvValue("ECDBClientTraces", &traces))) return;
     std::free(traces);
@@ -661,17 +541,14 @@ void QIREdsXMLParser::DumpXML()
     std::printf("%s \n", text.ConvertToChar());
     std::printf("----------- XML Dump --------------------------------------- \n");
     std::fflush(stdout);
-  } catch (QIRError& error) {
-    error.Flush();
-  } catch (...) {
-  }
+  });
 }
 
 HRESULT QIREdsXMLParser::InsertSingleJobInputFromParser(const QIREdsXMLParser* iSourceParser)
 {
   HRESULT hr = E_FAIL;
   if (!iSourceParser) return hr;
-  try {
+  return QIRGuarded([&] {
     QIRUnicodeString id, type, input;
     if (FAILED(iSourceParser->GetSingleJobDefinition(id, type, input))) return E_FAIL;
     QIRListValQIRUnicodeString names, values, types;
@@ -679,20 +556,15 @@ HRESULT QIREdsXMLParser::InsertSingleJobInputFromParser(const QIREdsXMLParser* i
       const int count = SmallestSize(names, values, types);
       for (int i = 1; i <= count; ++i) hr = InsertJobInput(id, names[i], values[i], types[i]);
     }
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT QIREdsXMLParser::InsertSingleJobOutputFromParser(const QIREdsXMLParser* iSourceParser)
 {
   HRESULT hr = E_FAIL;
   if (!iSourceParser) return hr;
-  try {
+  return QIRGuarded([&] {
     QIRUnicodeString id, type, input;
     if (FAILED(iSourceParser->GetSingleJobDefinition(id, type, input))) return E_FAIL;
     QIRListValQIRUnicodeString rows;
@@ -703,11 +575,6 @@ HRESULT QIREdsXMLParser::InsertSingleJobOutputFromParser(const QIREdsXMLParser* 
       const int count = SmallestSize(names, values, types);
       for (int i = 1; i <= count; ++i) hr = InsertJobOutput(id, names[i], values[i], types[i]);
     }
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }

@@ -12,10 +12,13 @@
 // "WriteFileClose" (the file is closed all the same), "WriteFileRename".
 
 // Arms iPoint: its (iSkip + 1)-th call from now on fails, once. Arming a point again
-// replaces its count; other points stay armed.
+// replaces its count; other points stay armed. A name not listed above aborts the process.
 void QIRFailCall(const char* iPoint, int iSkip = 0);
-// Forgets every armed failure.
+// Forgets every armed failure; what already fired stays recorded.
 void QIRFailNothing();
+// True when iPoint has failed a call since it was last armed, so a test knows its failure
+// came from the point it meant.
+bool QIRFaultFired(const char* iPoint);
 // For the platform: true when this call of iPoint is the one to fail.
 bool QIRCallShouldFail(const char* iPoint);
 

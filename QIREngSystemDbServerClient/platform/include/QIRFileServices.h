@@ -4,6 +4,8 @@
 /// Environment, path and text-file services. Paths are UTF-8 char text.
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 #include "QIRCodes.h"
 #include "QIRExport.h"
@@ -21,6 +23,12 @@ QIR_API HRESULT QIRGetEnvValue(const char* iName, char** oValue);
 /// \return 1 where the entries of a path variable are separated by ';'; any other value
 ///   (2 here) where ':' separates them
 QIR_API int QIRGetOperatingSystem();
+/// Splits a path variable's value into its entries, at the separator QIRGetOperatingSystem
+/// names. Empty entries are left out: joined to a name they would point at the file-system
+/// root.
+/// \param iValue the variable's value, may be null
+/// \return the entries in order; none for a null value
+QIR_API std::vector<std::string> QIRSplitPathVariable(const char* iValue);
 /// Joins a directory and a name into oPath.
 /// \param iDirectory the directory
 /// \param iName the name

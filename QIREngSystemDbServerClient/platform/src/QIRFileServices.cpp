@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "QIRFaultInjection.h"
+#include "QIRGuard.h"
 
 struct QIRFileTag {
   std::FILE* File;
@@ -183,28 +184,37 @@ HRESULT QIRGetEnvValue(const char* iName, char** oValue) {
 
 int QIRGetOperatingSystem() { return 2; }
 
+std::vector<std::string> QIRSplitPathVariable(const char* iValue) {
+  static const char separator = QIRGetOperatingSystem() == 1 ? ';' : ':';
+  std::vector<std::string> entries;
+  if (!iValue) return entries;
+  const char* begin = iValue;
+  for (;;) {
+    const char* end = std::strchr(begin, separator);
+    const std::size_t length = end ? static_cast<std::size_t>(end - begin) : std::strlen(begin);
+    if (length > 0) entries.emplace_back(begin, length);
+    if (!end) break;
+    begin = end + 1;
+  }
+  return entries;
+}
+
 HRESULT QIRMakePath(const char* iDirectory, const char* iName, char* oPath,
                     std::size_t iPathSize) {
   ClearPath(oPath, iPathSize);
   if (!iDirectory || !iName) return E_FAIL;
-  try {
-    return CopyPath(Join(iDirectory, iName), oPath, iPathSize);
-  } catch (...) {
-    return E_FAIL;
-  }
+  return QIRGuarded([&] { return CopyPath(Join(iDirectory, iName), oPath, iPathSize); });
 }
 
 HRESULT QIRFindPath(const char* iName, const char* iDirectory, char* oPath,
                     std::size_t iPathSize) {
   ClearPath(oPath, iPathSize);
   if (!iName || !*iName || !iDirectory || !*iDirectory) return E_FAIL;
-  try {
+  return QIRGuarded([&] {
     std::string path;
     if (!FindBelow(iDirectory, iName, 0, path)) return E_FAIL;
     return CopyPath(path, oPath, iPathSize);
-  } catch (...) {
-    return E_FAIL;
-  }
+  });
 }
 
 HRESULT QIRGetFilePathFromOfficialVariable(const char* iFileName, const char* iVarName,
@@ -212,24 +222,16 @@ HRESULT QIRGetFilePathFromOfficialVariable(const char* iFileName, const char* iV
   ClearPath(oPath, iPathSize);
   const char* value = QIRGetEnv(iVarName);
   if (!iFileName || !*iFileName || !value) return E_FAIL;
-  try {
-    const std::string entries(value);
-    const char separator = QIRGetOperatingSystem() == 1 ? ';' : ':';
-    std::size_t begin = 0;
-    while (begin <= entries.size()) {
-      std::size_t end = entries.find(separator, begin);
-      if (end == std::string::npos) end = entries.size();
-      const std::string directory = entries.substr(begin, end - begin);
-      begin = end + 1;
-      if (directory.empty()) continue;
+  const HRESULT hr = QIRGuarded([&] {
+    for (const std::string& directory : QIRSplitPathVariable(value)) {
       const std::string path = Join(directory, iFileName);
       if (access(path.c_str(), F_OK) == 0 && SUCCEEDED(CopyPath(path, oPath, iPathSize)))
         return S_OK;
     }
-  } catch (...) {
-    ClearPath(oPath, iPathSize);
-  }
-  return E_FAIL;
+    return E_FAIL;
+  });
+  if (FAILED(hr)) ClearPath(oPath, iPathSize);
+  return hr;
 }
 
 int QIRFileAccess(const char* iPath, int iMode) {
@@ -297,7 +299,7 @@ HRESULT QIRFClose(QIRFileHandle iFile) {
 HRESULT QIRWriteFileAtomically(const char* iPath, const void* iBytes, std::size_t iSize) {
   if (!iPath || !*iPath || (!iBytes && iSize > 0)) return E_FAIL;
   const char* bytes = iBytes ? static_cast<const char*>(iBytes) : "";
-  try {
+  return QIRGuarded([&] {
     const std::string target = WriteTarget(iPath);
     struct stat existing;
     const bool exists = stat(target.c_str(), &existing) == 0;
@@ -328,7 +330,5 @@ HRESULT QIRWriteFileAtomically(const char* iPath, const void* iBytes, std::size_
     }
     SyncDirectory(DirectoryOf(target));
     return S_OK;
-  } catch (...) {
-    return E_FAIL;
-  }
+  });
 }

@@ -21,19 +21,19 @@
 #include <string>
 #include <vector>
 
+#include "QIRGuard.h"
 #include "QIRError.h"
 #include "QIRFaultInjection.h"
 #include "QIRFileServices.h"
+#include "QIRXMLSaxTree.h"
 #include "QIRXMLServices.h"
 
 namespace {
 
-using QIRXMLInternal::Node;
-using QIRXMLInternal::NodeKind;
 using QIRXMLInternal::SourceContent;
 using QIRXMLInternal::Tree;
-
-struct SaxTarget;
+using QIRXMLSaxTree::FlushText;
+using QIRXMLSaxTree::SaxTarget;
 
 // One parse as libxml2's callbacks see it, through the thread's active parse.
 struct ParseState {
@@ -71,16 +71,13 @@ typedef std::unique_ptr<xmlChar, void (*)(void*)> XmlText;
 
 void Report(const ParseState& iState, const std::string& iMessage) noexcept {
   if (!iState.Handler) return;
-  try {
+  QIRGuardedVoid([&] {
     if (iState.Held) {
       iState.Held->push_back(iMessage);
       return;
     }
     iState.Handler->Error(QIRUnicodeString(iMessage.c_str()));
-  } catch (QIRError& error) {
-    error.Flush();
-  } catch (...) {
-  }
+  });
 }
 
 void OnParserMessage(void* /*iContext*/, xmlErrorPtr iError) {
@@ -190,12 +187,9 @@ xmlParserInputPtr LoadExternal(const char* iUrl, const char* iId, xmlParserCtxtP
   ParseState* state = tActiveParse;
   if (!state) return gFormerLoader ? gFormerLoader(iUrl, iId, iContext) : nullptr;
   xmlParserInputPtr input = nullptr;
-  try {
+  QIRGuardedVoid([&] {
     input = ServeSubset(*state, iUrl, iContext);
-  } catch (QIRError& error) {
-    error.Flush();
-  } catch (...) {
-  }
+  });
   if (!input) state->Refused = true;
   return input;
 }
@@ -253,263 +247,17 @@ bool IsUTF8(const std::string& iEncoding) {
                        reinterpret_cast<const xmlChar*>("UTF8")) == 0;
 }
 
-// The events of one parse, turned into the tree. A document that declares or refers to
-// entities is left to libxml2's own tree builder (see ParseBytes): entity content is
-// expanded, checked and bounded by the parser only when it builds the tree itself.
-struct SaxTarget {
-  xmlParserCtxtPtr Main = nullptr;  // events of nested parses (entity content) are not ours
-  Tree* Content = nullptr;
-  Node* Current = nullptr;
-  bool Expand = false;  // attribute values come with their entities replaced
-  bool NeedsTree = false;
-  bool Failed = false;
-  std::string Pending;  // text of consecutive events, one node as libxml2 makes it
-  NodeKind PendingKind = NodeKind::Text;
-  bool HasPending = false;  // an empty section is a node too
-  std::string Name;  // reused for qualified names
-  std::string Value;
-  // libxml2 hands names over from its dictionary, one pointer a name: the tree's copy of
-  // each is found again by that pointer.
-  static const std::size_t kNames = 64;
-  const xmlChar* NameKeys[kNames] = {};
-  const char* NameValues[kNames] = {};
-};
+}  // namespace
 
-
-SaxTarget* TargetOf(void* iContext) {
+// Defined here: only the parse knows where the target of a context hangs.
+QIRXMLSaxTree::SaxTarget* QIRXMLSaxTree::TargetOf(void* iContext) {
   xmlParserCtxtPtr context = static_cast<xmlParserCtxtPtr>(iContext);
   const ParseState* state = static_cast<const ParseState*>(context->_private);
   if (!state || !state->Target || state->Target->Main != context) return nullptr;
   return state->Target;
 }
 
-void Abandon(SaxTarget& ioTarget, bool iNeedsTree) {
-  if (iNeedsTree)
-    ioTarget.NeedsTree = true;
-  else
-    ioTarget.Failed = true;
-  xmlStopParser(ioTarget.Main);
-}
-
-void FlushText(SaxTarget& ioTarget) {
-  if (!ioTarget.HasPending) return;
-  Tree& tree = *ioTarget.Content;
-  Node* text = tree.NewNode(ioTarget.PendingKind, nullptr, 0);
-  const std::string& pending = ioTarget.Pending;
-  // Indentation repeats all through a document: it is kept once.
-  const bool blank = pending.size() <= 64 &&
-                     pending.find_first_not_of(" \t\r\n") == std::string::npos;
-  text->Value = blank ? tree.Share(pending.data(), pending.size())
-                      : tree.Copy(pending.data(), pending.size());
-  Tree::Append(ioTarget.Current, text);
-  ioTarget.Pending.clear();
-  ioTarget.HasPending = false;
-}
-
-void AddText(SaxTarget& ioTarget, NodeKind iKind, const xmlChar* iText, int iSize) {
-  if (ioTarget.PendingKind != iKind) FlushText(ioTarget);
-  ioTarget.PendingKind = iKind;
-  ioTarget.HasPending = true;
-  ioTarget.Pending.append(reinterpret_cast<const char*>(iText), static_cast<std::size_t>(iSize));
-}
-
-const std::string& QualifiedName(SaxTarget& ioTarget, const xmlChar* iPrefix,
-                                 const xmlChar* iLocal) {
-  ioTarget.Name.clear();
-  if (iPrefix) ioTarget.Name.append(reinterpret_cast<const char*>(iPrefix)).append(":");
-  ioTarget.Name.append(reinterpret_cast<const char*>(iLocal));
-  return ioTarget.Name;
-}
-
-// The tree's name for a prefix and local name of libxml2's dictionary.
-const char* TreeName(SaxTarget& ioTarget, const xmlChar* iPrefix, const xmlChar* iLocal) {
-  if (iPrefix) {
-    const std::string& name = QualifiedName(ioTarget, iPrefix, iLocal);
-    return ioTarget.Content->Intern(name.data(), name.size());
-  }
-  const std::size_t slot =
-      (reinterpret_cast<std::uintptr_t>(iLocal) >> 3) % SaxTarget::kNames;
-  if (ioTarget.NameKeys[slot] == iLocal) return ioTarget.NameValues[slot];
-  const char* local = reinterpret_cast<const char*>(iLocal);
-  const char* name = ioTarget.Content->Intern(local, std::strlen(local));
-  ioTarget.NameKeys[slot] = iLocal;
-  ioTarget.NameValues[slot] = name;
-  return name;
-}
-
-// Without entity replacement libxml2 hands "&" over as "&#38;" and entity references as
-// written; the first is undone here, the second is left to the tree builder. oValue points
-// at the value, in the input or in the target's buffer.
-bool PlainValue(SaxTarget& ioTarget, const char* iBegin, const char* iEnd, const char*& oValue,
-                std::size_t& oSize) {
-  const std::size_t size = static_cast<std::size_t>(iEnd - iBegin);
-  oValue = iBegin;
-  oSize = size;
-  if (ioTarget.Expand || !std::memchr(iBegin, '&', size)) return true;
-  std::string& plain = ioTarget.Value;
-  plain.clear();
-  for (const char* at = iBegin; at < iEnd; ++at) {
-    if (*at != '&') {
-      plain += *at;
-    } else if (iEnd - at >= 5 && std::memcmp(at, "&#38;", 5) == 0) {
-      plain += '&';
-      at += 4;
-    } else {
-      return false;
-    }
-  }
-  oValue = plain.data();
-  oSize = plain.size();
-  return true;
-}
-
-void OnStartElement(void* iContext, const xmlChar* iLocal, const xmlChar* iPrefix,
-                    const xmlChar* iUri, int iNamespaceCount, const xmlChar** iNamespaces,
-                    int iAttributeCount, int iDefaultedCount, const xmlChar** iAttributes) {
-  SaxTarget* target = TargetOf(iContext);
-  if (!target) {
-    xmlSAX2StartElementNs(iContext, iLocal, iPrefix, iUri, iNamespaceCount, iNamespaces,
-                          iAttributeCount, iDefaultedCount, iAttributes);
-    return;
-  }
-  try {
-    FlushText(*target);
-    Tree& tree = *target->Content;
-    Node* element = tree.NewNode(NodeKind::Element, nullptr, 0);
-    element->Name = TreeName(*target, iPrefix, iLocal);
-    element->InNamespace = iUri != nullptr;
-    QIRXMLInternal::Attribute* last = nullptr;
-    for (int i = 0; i < iNamespaceCount; ++i) {
-      const xmlChar* const* declared = iNamespaces + 2 * static_cast<std::size_t>(i);
-      const xmlChar* prefix = declared[0];
-      const char* uri = reinterpret_cast<const char*>(declared[1]);
-      const std::string& declaration =
-          QualifiedName(*target, prefix ? reinterpret_cast<const xmlChar*>("xmlns") : nullptr,
-                        prefix ? prefix : reinterpret_cast<const xmlChar*>("xmlns"));
-      last = tree.AddAttribute(element, last,
-                               tree.Intern(declaration.data(), declaration.size()),
-                               uri ? uri : "", uri ? std::strlen(uri) : 0, true);
-    }
-    // Defaults come last; like libxml2's tree, the element keeps only what was written and
-    // the declarations answer for the rest. The parser has refused repeated names.
-    for (int i = 0; i < iAttributeCount - iDefaultedCount; ++i) {
-      const xmlChar** attribute = iAttributes + 5 * static_cast<std::size_t>(i);
-      const char* value = nullptr;
-      std::size_t size = 0;
-      if (!PlainValue(*target, reinterpret_cast<const char*>(attribute[3]),
-                      reinterpret_cast<const char*>(attribute[4]), value, size)) {
-        Abandon(*target, true);
-        return;
-      }
-      last = tree.AddAttribute(element, last, TreeName(*target, attribute[1], attribute[0]),
-                               value, size, false);
-    }
-    Tree::Append(target->Current, element);
-    target->Current = element;
-  } catch (...) {
-    Abandon(*target, false);
-  }
-}
-
-void OnEndElement(void* iContext, const xmlChar* iLocal, const xmlChar* iPrefix,
-                  const xmlChar* iUri) {
-  SaxTarget* target = TargetOf(iContext);
-  if (!target) {
-    xmlSAX2EndElementNs(iContext, iLocal, iPrefix, iUri);
-    return;
-  }
-  try {
-    FlushText(*target);
-    if (target->Current->Parent) target->Current = target->Current->Parent;
-  } catch (...) {
-    Abandon(*target, false);
-  }
-}
-
-// Text and sections alike: ours into the tree, those of a nested parse to libxml2.
-template <NodeKind Kind, void (*Nested)(void*, const xmlChar*, int)>
-void OnText(void* iContext, const xmlChar* iText, int iSize) {
-  SaxTarget* target = TargetOf(iContext);
-  if (!target) {
-    Nested(iContext, iText, iSize);
-    return;
-  }
-  try {
-    AddText(*target, Kind, iText, iSize);
-  } catch (...) {
-    Abandon(*target, false);
-  }
-}
-
-void AddLeaf(SaxTarget& ioTarget, NodeKind iKind, const xmlChar* iName, const xmlChar* iValue) {
-  FlushText(ioTarget);
-  const char* name = reinterpret_cast<const char*>(iName);
-  const char* value = reinterpret_cast<const char*>(iValue);
-  Node* node = ioTarget.Content->NewNode(iKind, name, name ? std::strlen(name) : 0);
-  if (value) node->Value = ioTarget.Content->Copy(value, std::strlen(value));
-  Tree::Append(ioTarget.Current, node);
-}
-
-void OnComment(void* iContext, const xmlChar* iText) {
-  SaxTarget* target = TargetOf(iContext);
-  // Inside the internal subset a comment belongs to the declarations.
-  if (!target || static_cast<xmlParserCtxtPtr>(iContext)->inSubset) {
-    xmlSAX2Comment(iContext, iText);
-    return;
-  }
-  try {
-    AddLeaf(*target, NodeKind::Comment, nullptr, iText);
-  } catch (...) {
-    Abandon(*target, false);
-  }
-}
-
-void OnInstruction(void* iContext, const xmlChar* iTarget, const xmlChar* iData) {
-  SaxTarget* target = TargetOf(iContext);
-  if (!target || static_cast<xmlParserCtxtPtr>(iContext)->inSubset) {
-    xmlSAX2ProcessingInstruction(iContext, iTarget, iData);
-    return;
-  }
-  try {
-    AddLeaf(*target, NodeKind::Instruction, iTarget, iData);
-  } catch (...) {
-    Abandon(*target, false);
-  }
-}
-
-void OnInternalSubset(void* iContext, const xmlChar* iName, const xmlChar* iPublicId,
-                      const xmlChar* iSystemId) {
-  xmlSAX2InternalSubset(iContext, iName, iPublicId, iSystemId);
-  SaxTarget* target = TargetOf(iContext);
-  if (!target) return;
-  try {
-    AddLeaf(*target, NodeKind::DocumentType, iName ? iName : BAD_CAST "", nullptr);
-  } catch (...) {
-    Abandon(*target, false);
-  }
-}
-
-void OnEntityDeclaration(void* iContext, const xmlChar* iName, int iType,
-                         const xmlChar* iPublicId, const xmlChar* iSystemId,
-                         xmlChar* iContent) {
-  xmlSAX2EntityDecl(iContext, iName, iType, iPublicId, iSystemId, iContent);
-  if (SaxTarget* target = TargetOf(iContext)) Abandon(*target, true);
-}
-
-void OnUnparsedEntity(void* iContext, const xmlChar* iName, const xmlChar* iPublicId,
-                      const xmlChar* iSystemId, const xmlChar* iNotation) {
-  xmlSAX2UnparsedEntityDecl(iContext, iName, iPublicId, iSystemId, iNotation);
-  if (SaxTarget* target = TargetOf(iContext)) Abandon(*target, true);
-}
-
-void OnReference(void* iContext, const xmlChar* iName) {
-  SaxTarget* target = TargetOf(iContext);
-  if (!target) {
-    xmlSAX2Reference(iContext, iName);
-    return;
-  }
-  Abandon(*target, true);
-}
+namespace {
 
 typedef std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> Context;
 
@@ -580,18 +328,7 @@ HRESULT ParseToTree(const char* iBytes, std::size_t iSize, bool iUnicodeText, co
   target.Content = tree.get();
   target.Current = tree->DocumentNode();
   target.Expand = iExpand;
-  xmlSAXHandlerPtr sax = context->sax;
-  sax->startElementNs = OnStartElement;
-  sax->endElementNs = OnEndElement;
-  sax->characters = OnText<NodeKind::Text, xmlSAX2Characters>;
-  sax->ignorableWhitespace = OnText<NodeKind::Text, xmlSAX2Characters>;
-  sax->cdataBlock = OnText<NodeKind::CData, xmlSAX2CDataBlock>;
-  sax->comment = OnComment;
-  sax->processingInstruction = OnInstruction;
-  sax->internalSubset = OnInternalSubset;
-  sax->entityDecl = OnEntityDeclaration;
-  sax->unparsedEntityDecl = OnUnparsedEntity;
-  sax->reference = OnReference;
+  QIRXMLSaxTree::Install(*context->sax);
   std::vector<std::string> held;
   ioState.Target = &target;
   ioState.Held = &held;
@@ -676,8 +413,7 @@ HRESULT ParseSource(bool iIsFile, const QIRUnicodeString& iText, const QIRUnicod
                     const QIRListValQIRUnicodeString& iOptionValues,
                     const QIRISAXEntityResolver_var& iResolver,
                     const QIRISAXErrorHandler_var& iHandler, QIRIDOMDocument_var& oDocument) {
-  HRESULT hr = E_FAIL;
-  try {
+  const HRESULT hr = QIRGuarded([&] {
     SetUpOnce();
     ParseState state;
     state.Resolver = iResolver.get();
@@ -685,15 +421,10 @@ HRESULT ParseSource(bool iIsFile, const QIRUnicodeString& iText, const QIRUnicod
     state.Validate = IsOptionOn(iOptionNames, iOptionValues, "QIRDoValidation");
     const bool expand = IsOptionOn(iOptionNames, iOptionValues, "QIRExpandEntityReferences");
     const ActiveParse active(&state);
-    hr = iIsFile ? ParseFileBytes(iText.ConvertToChar(), state, expand, oDocument)
-                 : ParseBytes(iText.ConvertToChar(), iText.GetLengthInByte(), true,
-                              iName.ConvertToChar(), state, expand, nullptr, oDocument);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
+    return iIsFile ? ParseFileBytes(iText.ConvertToChar(), state, expand, oDocument)
+                   : ParseBytes(iText.ConvertToChar(), iText.GetLengthInByte(), true,
+                                iName.ConvertToChar(), state, expand, nullptr, oDocument);
+  });
   if (FAILED(hr)) oDocument = NULL_var;
   return hr;
 }
@@ -791,17 +522,11 @@ HRESULT DomBuilder::ParseFile(const QIRUnicodeString& iPath, QIRIDOMDocument_var
 HRESULT DomBuilder::GetDOMImplementation(QIRIDOMImplementation_var& oImplementation) {
   HRESULT hr = E_FAIL;
   oImplementation = NULL_var;
-  try {
+  return QIRGuarded([&] {
     if (QIRCallShouldFail("GetDOMImplementation")) return hr;
     oImplementation.Attach(QIRXMLInternal::NewImplementation());
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 HRESULT DomBuilder::WriteToString(const QIRIDOMDocument_var& iDocument, QIRUnicodeString& oText,
@@ -810,7 +535,7 @@ HRESULT DomBuilder::WriteToString(const QIRIDOMDocument_var& iDocument, QIRUnico
   HRESULT hr = E_FAIL;
   Tree* tree = QIRXMLInternal::TreeOf(iDocument);
   if (!tree) return hr;
-  try {
+  return QIRGuarded([&] {
     if (QIRCallShouldFail("WriteToString")) return hr;
     const std::string encoding = EncodingOption(iOptionNames, iOptionValues);
     std::string text;
@@ -823,13 +548,8 @@ HRESULT DomBuilder::WriteToString(const QIRIDOMDocument_var& iDocument, QIRUnico
     } else {
       hr = S_OK;
     }
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 HRESULT DomBuilder::WriteToFile(const QIRIDOMDocument_var& iDocument, const QIRUnicodeString& iPath,
@@ -838,18 +558,13 @@ HRESULT DomBuilder::WriteToFile(const QIRIDOMDocument_var& iDocument, const QIRU
   HRESULT hr = E_FAIL;
   Tree* tree = QIRXMLInternal::TreeOf(iDocument);
   if (!tree || iPath.IsNull()) return hr;
-  try {
+  return QIRGuarded([&] {
     if (QIRCallShouldFail("WriteToFile")) return hr;
     std::string text;
     if (!Serialise(*tree, EncodingOption(iOptionNames, iOptionValues), text)) return hr;
     hr = QIRWriteFileAtomically(iPath.ConvertToChar(), text.data(), text.size());
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 }  // namespace
@@ -864,16 +579,10 @@ HRESULT CreateQIRIXMLDOMDocumentBuilder(QIRIXMLDOMDocumentBuilder_var& oBuilder,
   oBuilder = NULL_var;
   if (!iClassId.Name || std::strcmp(iClassId.Name, CLSID_QIRXMLDOMDocumentBuilder.Name) != 0)
     return hr;
-  try {
+  return QIRGuarded([&] {
     if (QIRCallShouldFail("CreateQIRIXMLDOMDocumentBuilder")) return hr;
     SetUpOnce();
     oBuilder.Attach(new DomBuilder);
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }

@@ -18,6 +18,8 @@
 #include <memory>
 #include <string>
 
+#include "QIRGuard.h"
+
 namespace {
 
 // One check as libxml2's callbacks see it: the first error wins, later ones are its echoes.
@@ -265,7 +267,8 @@ bool IsValid(xmlParserCtxtPtr iContext, xmlDocPtr iDocument, xmlDtdPtr iDefiniti
 HRESULT QIRCheckXMLFile(const char* iPath, const char* iDTDPath, std::size_t iMaxBytes,
                         QIRUnicodeString& oReason) {
   HRESULT hr = E_FAIL;
-  try {
+  // Nothing the check does returns E_OUTOFMEMORY: it marks a body that raised.
+  const HRESULT checked = QIRGuarded([&] {
     if (!iPath) {
       oReason = "no file named";
       return hr;
@@ -299,9 +302,9 @@ HRESULT QIRCheckXMLFile(const char* iPath, const char* iDTDPath, std::size_t iMa
       oReason = state.First.empty() ? (state.Path + ": not well formed").c_str()
                                     : state.First.c_str();
     }
-  } catch (...) {
-    oReason = "out of memory";
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  }, E_OUTOFMEMORY);
+  if (checked != E_OUTOFMEMORY) return checked;
+  oReason = "out of memory";
+  return E_FAIL;
 }

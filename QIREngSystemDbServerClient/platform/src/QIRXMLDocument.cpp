@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "QIRGuard.h"
 #include "QIRError.h"
 #include "QIRFaultInjection.h"
 #include "QIRXMLServices.h"
@@ -194,19 +195,12 @@ QIRIDOMNode* NewNodeObject(Node* iNode, DomDocument* iOwner) {
 // `node->GetNextSibling(node)` is the usual walk, and oNode may hold the only handle on the
 // node that asks.
 HRESULT HandOut(Node* iNode, DomDocument* iOwner, QIRIDOMNode_var& oNode) {
-  HRESULT hr = E_FAIL;
-  try {
+  return QIRGuarded([&] {
     QIRIDOMNode_var node;
     if (iNode) node.Attach(NewNodeObject(iNode, iOwner));
     oNode = std::move(node);
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 // Where iChild may go under iParent: elements take any content; a document takes comments,
@@ -238,7 +232,7 @@ HRESULT CollectElements(Node* iRoot, const QIRUnicodeString& iTag, DomDocument* 
                         QIRIDOMNodeList_var& oList) {
   HRESULT hr = E_FAIL;
   oList = NULL_var;
-  try {
+  return QIRGuarded([&] {
     if (QIRCallShouldFail("GetElementsByTagName")) return hr;
     const char* tag = iTag.ConvertToChar();
     const bool any = std::strcmp(tag, "*") == 0;
@@ -263,14 +257,8 @@ HRESULT CollectElements(Node* iRoot, const QIRUnicodeString& iTag, DomDocument* 
       if (node) node = node->Next;
     }
     oList.Attach(new DomNodeList(std::move(found), iOwner));
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 // --- nodes
@@ -304,8 +292,7 @@ HRESULT DomNode<Interface>::GetNodeType(unsigned short& oType) {
 
 template <class Interface>
 HRESULT DomNode<Interface>::GetNodeName(QIRUnicodeString& oName) {
-  HRESULT hr = E_FAIL;
-  try {
+  return QIRGuarded([&] {
     switch (_node->Kind) {
       case NodeKind::Text: oName = "#text"; break;
       case NodeKind::CData: oName = "#cdata-section"; break;
@@ -313,14 +300,8 @@ HRESULT DomNode<Interface>::GetNodeName(QIRUnicodeString& oName) {
       case NodeKind::Document: oName = "#document"; break;
       default: oName = _node->Name; break;
     }
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 template <class Interface>
@@ -337,7 +318,7 @@ template <class Interface>
 HRESULT DomNode<Interface>::AppendChild(const QIRIDOMNode_var& iChild) {
   HRESULT hr = E_FAIL;
   if (iChild == NULL_var) return hr;
-  try {
+  return QIRGuarded([&] {
     if (QIRCallShouldFail("AppendChild")) return hr;
     const NodeAccess* access = dynamic_cast<const NodeAccess*>(iChild.get());
     if (!access || access->Owner() != _owner) return hr;  // another document or implementation
@@ -348,35 +329,22 @@ HRESULT DomNode<Interface>::AppendChild(const QIRIDOMNode_var& iChild) {
     Tree::Unlink(child);
     Tree::Append(_node, child);
     _owner->Touch();
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 // --- elements
 
 HRESULT DomElement::GetTagName(QIRUnicodeString& oName) {
-  HRESULT hr = E_FAIL;
-  try {
+  return QIRGuarded([&] {
     oName = _node->Name;
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 HRESULT DomElement::SetAttribute(const QIRUnicodeString& iName, const QIRUnicodeString& iValue) {
   HRESULT hr = E_FAIL;
-  try {
+  return QIRGuarded([&] {
     Tree& tree = _owner->Content();
     const char* name = iName.IsNull() ? nullptr : TreeName(iName, tree);
     if (!name) return hr;
@@ -387,19 +355,13 @@ HRESULT DomElement::SetAttribute(const QIRUnicodeString& iName, const QIRUnicode
     if (!QIRXMLInternal::IsXmlText(value, size)) return hr;
     tree.SetAttribute(_node, name, value, size);
     _owner->Touch();
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 HRESULT DomElement::GetAttribute(const QIRUnicodeString& iName, QIRUnicodeString& oValue) {
   HRESULT hr = E_FAIL;
-  try {
+  return QIRGuarded([&] {
     if (QIRCallShouldFail("GetAttribute")) return hr;
     const char* name = iName.ConvertToChar();
     if (const Attribute* attribute = _owner->Content().FindAttribute(_node, name)) {
@@ -417,14 +379,8 @@ HRESULT DomElement::GetAttribute(const QIRUnicodeString& iName, QIRUnicodeString
     oValue = declared && declared->defaultValue
                  ? reinterpret_cast<const char*>(declared->defaultValue)
                  : "";
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 HRESULT DomElement::GetElementsByTagName(const QIRUnicodeString& iTag,
@@ -441,21 +397,15 @@ HRESULT DomDocument::CreateElement(const QIRUnicodeString& iTag, QIRIDOMElement_
   HRESULT hr = E_FAIL;
   oElement = NULL_var;
   if (iTag.IsNull()) return hr;
-  try {
+  return QIRGuarded([&] {
     const char* name = TreeName(iTag, *_tree);
     if (!name) return hr;
     if (QIRCallShouldFail("CreateElement")) return hr;
     Node* node = _tree->NewNode(NodeKind::Element, nullptr, 0);
     node->Name = name;
     oElement.Attach(new DomElement(node, this));
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 HRESULT DomDocument::GetElementsByTagName(const QIRUnicodeString& iTag,
@@ -464,30 +414,19 @@ HRESULT DomDocument::GetElementsByTagName(const QIRUnicodeString& iTag,
 }
 
 HRESULT DomDocument::GetDocumentElement(QIRIDOMElement_var& oElement) {
-  HRESULT hr = E_FAIL;
   oElement = NULL_var;
-  try {
+  return QIRGuarded([&] {
     Node* root = _tree->DocumentElement();
     if (root) oElement.Attach(new DomElement(root, this));
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 HRESULT DetachedDocumentType::GetNodeName(QIRUnicodeString& oName) {
-  HRESULT hr = E_FAIL;
-  try {
+  return QIRGuarded([&] {
     oName = Name;
-    hr = S_OK;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 // --- node lists
@@ -503,17 +442,11 @@ HRESULT DomNodeList::Item(unsigned int iIndex, QIRIDOMNode_var& oNode) {
   HRESULT hr = E_FAIL;
   oNode = NULL_var;
   if (iIndex >= _nodes.size()) return hr;
-  try {
+  return QIRGuarded([&] {
     if (QIRCallShouldFail("Item")) return hr;
     oNode.Attach(NewNodeObject(_nodes[iIndex], _owner));
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 // --- implementation
@@ -525,17 +458,11 @@ HRESULT DomImplementation::CreateDocumentType(const QIRUnicodeString& iQualified
   HRESULT hr = E_FAIL;
   oType = NULL_var;
   if (!IsNameValid(iQualifiedName)) return hr;
-  try {
+  return QIRGuarded([&] {
     if (QIRCallShouldFail("CreateDocumentType")) return hr;
     oType.Attach(new DetachedDocumentType(iQualifiedName, iPublicId, iSystemId));
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 HRESULT DomImplementation::CreateDocument(const QIRUnicodeString& /*iNamespace*/,
@@ -546,7 +473,7 @@ HRESULT DomImplementation::CreateDocument(const QIRUnicodeString& /*iNamespace*/
   oDocument = NULL_var;
   const DetachedDocumentType* type = dynamic_cast<const DetachedDocumentType*>(iType.get());
   if (iType != NULL_var && !type) return hr;  // a type already in a document, or not ours
-  try {
+  return QIRGuarded([&] {
     if (QIRCallShouldFail("CreateDocument")) return hr;
     auto tree = std::make_unique<Tree>();
     if (type) {
@@ -562,13 +489,8 @@ HRESULT DomImplementation::CreateDocument(const QIRUnicodeString& /*iNamespace*/
                                  static_cast<std::size_t>(type->Name.GetLengthInByte())));
     }
     hr = QIRXMLInternal::WrapDocument(std::move(tree), oDocument);
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return hr;
+  });
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "QIRGuard.h"
 #include "QIRError.h"
 #include "QIRFaultInjection.h"
 #include "QIRXMLServices.h"
@@ -36,17 +37,11 @@ HRESULT NewSource(const char* iCall, bool iIsFile, const QIRUnicodeString& iText
                   const QIRUnicodeString& iName, QIRISAXInputSource_var& oSource)
 {
   HRESULT hr = E_FAIL;
-  try {
+  return QIRGuarded([&] {
     if (QIRCallShouldFail(iCall)) return hr;
     oSource.Attach(new InputSource(iIsFile, iText, iName));
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }
 
 class SAXFactory final : public QIRIXMLSAXFactory {
@@ -108,15 +103,9 @@ HRESULT CreateQIRIXMLSAXFactory(QIRIXMLSAXFactory_var& oFactory, const QIRCLSID&
   HRESULT hr = E_FAIL;
   oFactory = NULL_var;
   if (!iClassId.Name || std::strcmp(iClassId.Name, CLSID_QIRXMLSAXFactory.Name) != 0) return hr;
-  try {
+  return QIRGuarded([&] {
     if (QIRCallShouldFail("CreateQIRIXMLSAXFactory")) return hr;
     oFactory.Attach(new SAXFactory);
-    hr = S_OK;
-  } catch (QIRError& error) {
-    error.Flush();
-    hr = E_FAIL;
-  } catch (...) {
-    hr = E_FAIL;
-  }
-  return hr;
+    return S_OK;
+  });
 }

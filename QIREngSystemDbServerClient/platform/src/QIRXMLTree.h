@@ -123,6 +123,10 @@ class Tree {
 // name iEncoding in the declaration. Appended to oText.
 void WriteTree(Tree& iTree, const char* iEncoding, std::string& oText);
 
+// Appends iText with markup escaped as libxml2 escapes it; in an attribute also the quote and
+// the blanks that a reader would fold into spaces.
+void EscapeMarkup(const char* iText, bool iInAttribute, std::string& oText);
+
 // True when every character of the UTF-8 text is one XML 1.0 can carry.
 bool IsXmlText(const char* iText, std::size_t iSize);
 
