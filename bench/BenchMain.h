@@ -4,7 +4,6 @@
 // size, and a call that failed on the way makes the exit status non-zero.
 
 #include <benchmark/benchmark.h>
-
 #include <cstring>
 #include <vector>
 

@@ -9,14 +9,14 @@
 //
 //   EngineeringBench [--smoke] [benchmark flags]   (--smoke: each benchmark once, smallest size)
 
+#include "BenchMain.h"
+#include "QIREdsEffectivityTool.h"
+#include "QIREdsGeneralTool.h"
+
 #include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
-
-#include "BenchMain.h"
-#include "QIREdsEffectivityTool.h"
-#include "QIREdsGeneralTool.h"
 
 namespace {
 
@@ -113,8 +113,8 @@ void CompareEffectivityRange(benchmark::State& ioState)
   for (auto _ : ioState) {
     const RangeLists& lists = pool[next++ % pool.size()];
     QIREdsEffMatchingStatusEnum status = QIREdsEffUndefined;
-    if (FAILED(tool.CompareEffectivityRange(lists.secondStarts, lists.secondEnds,
-                                            lists.firstStarts, lists.firstEnds, status)) ||
+    if (FAILED(tool.CompareEffectivityRange(lists.secondStarts, lists.secondEnds, lists.firstStarts,
+                                            lists.firstEnds, status)) ||
         status != QIREdsEffOverlapping) {
       Fail(ioState, "CompareEffectivityRange failed");
       return;
@@ -123,9 +123,9 @@ void CompareEffectivityRange(benchmark::State& ioState)
 }
 
 // Union, intersection and difference take the same lists and give a list.
-template <HRESULT (QIREdsEffectivityTool::*Operation)(
-    const QIRRawCollint&, const QIRRawCollint&, const QIRRawCollint&, const QIRRawCollint&,
-    QIRRawCollint&, QIRRawCollint&)>
+template <HRESULT (QIREdsEffectivityTool::*Operation)(const QIRRawCollint&, const QIRRawCollint&,
+                                                      const QIRRawCollint&, const QIRRawCollint&,
+                                                      QIRRawCollint&, QIRRawCollint&)>
 void ListOperation(benchmark::State& ioState)
 {
   const std::vector<RangeLists> pool =
@@ -191,14 +191,13 @@ void WalkByPosition(benchmark::State& ioState)
 int main(int argc, char** argv)
 {
   BenchArguments arguments = ReadBenchArguments(argc, argv);
-  const std::vector<int> sizes = arguments.smoke ? std::vector<int>{1000}
-                                                 : std::vector<int>{1000, 10000, 100000, 1000000};
+  const std::vector<int> sizes =
+      arguments.smoke ? std::vector<int>{1000} : std::vector<int>{1000, 10000, 100000, 1000000};
   const std::vector<benchmark::internal::Benchmark*> marks = {
       benchmark::RegisterBenchmark("Effectivity/Parse", ParseEffectivityRange),
       benchmark::RegisterBenchmark("Effectivity/Compare", CompareEffectivityRange),
       benchmark::RegisterBenchmark(
-          "Effectivity/Union",
-          ListOperation<&QIREdsEffectivityTool::ComputeUnionEffectivityRange>),
+          "Effectivity/Union", ListOperation<&QIREdsEffectivityTool::ComputeUnionEffectivityRange>),
       benchmark::RegisterBenchmark(
           "Effectivity/Intersection",
           ListOperation<&QIREdsEffectivityTool::ComputeIntersectionEffectivityRange>),

@@ -9,24 +9,23 @@
 //                                                  /usr/bin/time -v; SIDE is workload,
 //                                                  baseline, pugixml or tinyxml2
 
-#include <benchmark/benchmark.h>
-#include <libxml/parser.h>
-#include <libxml/tree.h>
-#include <malloc.h>
-#include <strings.h>
-#include <sys/resource.h>
-#include <time.h>
+#include "QIREdsXMLParser.h"
 
+#include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <malloc.h>
 #include <memory>
 #include <pugixml.hpp>
 #include <string>
+#include <strings.h>
+#include <sys/resource.h>
+#include <time.h>
 #include <tinyxml2.h>
 #include <vector>
-
-#include "QIREdsXMLParser.h"
 
 namespace {
 
@@ -52,16 +51,36 @@ struct PartKind {
 };
 // The per-job parts in the order they are written, with the attributes each one carries.
 const PartKind kParts[] = {
-    {"EDB_JobInData", {"EDB_iAttrName", "EDB_iAttrValue", "EDB_iAttrType"}, kInputs,
-     Shape::Value, {"InAttr0", "InAttr1", "InAttr2", "InAttr3", "InAttr4"}, "String"},
-    {"EDB_JobContextInData", {"EDB_Ctxt_iAttrName", "EDB_Ctxt_iAttrValue", "EDB_Ctxt_iAttrType"},
-     kContextInputs, Shape::Value, {"CtxAttr0", "CtxAttr1"}, "String"},
-    {"EDB_JobOutData", {"EDB_oAttrName", "EDB_oAttrValue", "EDB_oAttrType"}, kOutputs,
-     Shape::Value, {"OutAttr0", "OutAttr1", "OutAttr2", "OutAttr3", "OutAttr4"}, "Integer"},
-    {"EDB_JobReportOutData", {"EDB_JobReportOneRow", nullptr, nullptr}, kReportRows, Shape::Row,
-     {}, nullptr},
-    {"EDB_JobDeleteErrOutData", {"EDB_oRefClassName", "EDB_oRefCstName", "EDB_oRefObject"},
-     kDeleteErrors, Shape::Reference, {}, nullptr},
+    {"EDB_JobInData",
+     {"EDB_iAttrName", "EDB_iAttrValue", "EDB_iAttrType"},
+     kInputs,
+     Shape::Value,
+     {"InAttr0", "InAttr1", "InAttr2", "InAttr3", "InAttr4"},
+     "String"},
+    {"EDB_JobContextInData",
+     {"EDB_Ctxt_iAttrName", "EDB_Ctxt_iAttrValue", "EDB_Ctxt_iAttrType"},
+     kContextInputs,
+     Shape::Value,
+     {"CtxAttr0", "CtxAttr1"},
+     "String"},
+    {"EDB_JobOutData",
+     {"EDB_oAttrName", "EDB_oAttrValue", "EDB_oAttrType"},
+     kOutputs,
+     Shape::Value,
+     {"OutAttr0", "OutAttr1", "OutAttr2", "OutAttr3", "OutAttr4"},
+     "Integer"},
+    {"EDB_JobReportOutData",
+     {"EDB_JobReportOneRow", nullptr, nullptr},
+     kReportRows,
+     Shape::Row,
+     {},
+     nullptr},
+    {"EDB_JobDeleteErrOutData",
+     {"EDB_oRefClassName", "EDB_oRefCstName", "EDB_oRefObject"},
+     kDeleteErrors,
+     Shape::Reference,
+     {},
+     nullptr},
 };
 constexpr int kKinds = sizeof kParts / sizeof kParts[0];
 const PartKind& kInput = kParts[0];
@@ -71,15 +90,16 @@ const PartKind& kReport = kParts[3];
 const PartKind& kDeleteError = kParts[4];
 constexpr const char* kRefClass = "qm41862.Cable_Instance";
 constexpr const char* kRefConstraint = "CIC_WP";
-constexpr long kValuesPerJob = 3 + 3 * (kInputs + kContextInputs + kOutputs + kDeleteErrors) +
-                               kReportRows;
+constexpr long kValuesPerJob =
+    3 + 3 * (kInputs + kContextInputs + kOutputs + kDeleteErrors) + kReportRows;
 
 // One job's values, formatted once when the job is written and once more when it is read
 // back: every side writes the same bytes and compares what it reads with them, and no side
 // pays for a prepared copy of the workload, so that peak memory holds only the documents.
 class JobValues {
  public:
-  explicit JobValues(int iJob) {
+  explicit JobValues(int iJob)
+  {
     std::snprintf(_id, sizeof _id, "JOB-%07d", iJob);
     std::snprintf(_input, sizeof _input, "route cable set %d", iJob % 97);
     std::snprintf(_object, sizeof _object, "80A2B3BD-0000-520C-%016d", iJob);
@@ -92,12 +112,14 @@ class JobValues {
   const char* Object() const { return _object; }
 
   // Attribute iAttribute of the job element.
-  const char* Job(int iAttribute) const {
+  const char* Job(int iAttribute) const
+  {
     const char* const values[] = {_id, kJobType, _input};
     return values[iAttribute];
   }
   // Attribute iAttribute of the iPart-th part of kind iKind.
-  const char* Part(const PartKind& iKind, int iPart, int iAttribute) const {
+  const char* Part(const PartKind& iKind, int iPart, int iAttribute) const
+  {
     switch (iKind.Form) {
       case Shape::Row:
         return _values[iPart];
@@ -122,7 +144,8 @@ class JobValues {
 // Counts the values a side reads back and notes any that differs from what was written.
 class Checker {
  public:
-  void Check(const char* iFound, const char* iWritten) {
+  void Check(const char* iFound, const char* iWritten)
+  {
     if (iFound && std::strcmp(iFound, iWritten) == 0)
       ++_values;
     else
@@ -142,7 +165,8 @@ class Checker {
 class PartCounter {
  public:
   // The kind whose tag is iTag, or null (and a miss) for an unknown element or one too many.
-  const PartKind* Next(const char* iTag, int& oPart, Checker& ioChecker) {
+  const PartKind* Next(const char* iTag, int& oPart, Checker& ioChecker)
+  {
     for (int c = 0; c < kKinds; ++c) {
       if (std::strcmp(iTag, kParts[c].Tag) != 0) continue;
       oPart = _seen[c]++;
@@ -168,7 +192,8 @@ struct Pass {
 // SkipWithError alone leaves the exit status at 0; a smoke run must fail on a broken pass.
 int gFailures = 0;
 
-void Fail(benchmark::State& ioState, const char* iReason) {
+void Fail(benchmark::State& ioState, const char* iReason)
+{
   ++gFailures;
   ioState.SkipWithError(iReason);
 }
@@ -177,7 +202,8 @@ void Fail(benchmark::State& ioState, const char* iReason) {
 // machine, wall time mostly measures the neighbours.
 class Stopwatch {
  public:
-  double Lap() {
+  double Lap()
+  {
     const double now = Now();
     const double seconds = now - _last;
     _last = now;
@@ -185,7 +211,8 @@ class Stopwatch {
   }
 
  private:
-  static double Now() {
+  static double Now()
+  {
     timespec time{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
     return static_cast<double>(time.tv_sec) + 1e-9 * static_cast<double>(time.tv_nsec);
@@ -193,7 +220,8 @@ class Stopwatch {
   double _last = Now();
 };
 
-bool WriteJobs(QIREdsXMLParser& ioDocument, int iJobs, const char* iRootName = kRootName) {
+bool WriteJobs(QIREdsXMLParser& ioDocument, int iJobs, const char* iRootName = kRootName)
+{
   if (FAILED(ioDocument.Init(iRootName, "1.0"))) return false;
   QIRListValQIRUnicodeString rows;
   for (int job = 0; job < iJobs; ++job) {
@@ -212,8 +240,8 @@ bool WriteJobs(QIREdsXMLParser& ioDocument, int iJobs, const char* iRootName = k
     for (int k = 0; k < kReportRows; ++k) rows.Append(values.Value(k));
     ok = ok && SUCCEEDED(ioDocument.InsertJobReportOutput(id, rows));
     for (int k = 0; ok && k < kDeleteErrors; ++k)
-      ok = SUCCEEDED(ioDocument.InsertJobDeleteErrOutput(id, kRefClass, kRefConstraint,
-                                                         values.Object()));
+      ok = SUCCEEDED(
+          ioDocument.InsertJobDeleteErrOutput(id, kRefClass, kRefConstraint, values.Object()));
     if (!ok) return false;
   }
   return true;
@@ -221,7 +249,8 @@ bool WriteJobs(QIREdsXMLParser& ioDocument, int iJobs, const char* iRootName = k
 
 // One list per attribute of a part kind, as a per-job reader fills them.
 void CheckLists(const JobValues& iValues, const PartKind& iKind,
-                const QIRListValQIRUnicodeString* const (&iLists)[3], Checker& ioChecker) {
+                const QIRListValQIRUnicodeString* const (&iLists)[3], Checker& ioChecker)
+{
   for (int a = 0; a < 3 && iKind.Attributes[a]; ++a) {
     const QIRListValQIRUnicodeString& list = *iLists[a];
     if (list.Size() != iKind.Count) ioChecker.Miss();
@@ -232,7 +261,8 @@ void CheckLists(const JobValues& iValues, const PartKind& iKind,
 
 // Reads every job back the way a receiver does: the definitions, then each job's parts by
 // identifier. Returns the number of values read, -1 on a failed call or a changed value.
-long ReadJobs(const QIREdsXMLParser& iDocument) {
+long ReadJobs(const QIREdsXMLParser& iDocument)
+{
   QIRListValQIRUnicodeString ids, types, inputs;
   if (FAILED(iDocument.GetJobDefinition(ids, types, inputs))) return -1;
   if (types.Size() != ids.Size() || inputs.Size() != ids.Size()) return -1;
@@ -260,7 +290,8 @@ long ReadJobs(const QIREdsXMLParser& iDocument) {
 }
 
 // W(N): the library's writer, GenerateStream, LoadStream into a new object, the readers.
-Pass RunWorkload(int iJobs) {
+Pass RunWorkload(int iJobs)
+{
   Pass pass;
   Stopwatch watch;
   std::unique_ptr<_SEQUENCE_octet> stream;
@@ -300,7 +331,8 @@ Pass RunWorkload(int iJobs) {
 // Builds the document through an element factory and an attribute setter of one library:
 // every side writes the same elements, attributes and values in the same order.
 template <class Node, class NewChild, class SetAttribute>
-void BuildJobs(Node iRoot, int iJobs, NewChild iNewChild, SetAttribute iSet) {
+void BuildJobs(Node iRoot, int iJobs, NewChild iNewChild, SetAttribute iSet)
+{
   for (int job = 0; job < iJobs; ++job) {
     const JobValues values(job);
     Node node = iNewChild(iRoot, kJobTag);
@@ -321,7 +353,8 @@ void BuildJobs(Node iRoot, int iJobs, NewChild iNewChild, SetAttribute iSet) {
 template <class Node, class FirstJob, class NextJob, class FirstPart, class NextPart, class Name,
           class Get>
 long CheckJobs(Node iRoot, FirstJob iFirstJob, NextJob iNextJob, FirstPart iFirstPart,
-               NextPart iNextPart, Name iName, Get iGet) {
+               NextPart iNextPart, Name iName, Get iGet)
+{
   Checker checker;
   int job = 0;
   for (Node node = iFirstJob(iRoot); node; node = iNextJob(node), ++job) {
@@ -338,16 +371,24 @@ long CheckJobs(Node iRoot, FirstJob iFirstJob, NextJob iNextJob, FirstPart iFirs
   return checker.Result();
 }
 
-const xmlChar* X(const char* iText) { return reinterpret_cast<const xmlChar*>(iText); }
-const char* C(const xmlChar* iText) { return reinterpret_cast<const char*>(iText); }
+const xmlChar* X(const char* iText)
+{
+  return reinterpret_cast<const xmlChar*>(iText);
+}
+const char* C(const xmlChar* iText)
+{
+  return reinterpret_cast<const char*>(iText);
+}
 
-xmlNodePtr NextElement(xmlNodePtr iNode) {
+xmlNodePtr NextElement(xmlNodePtr iNode)
+{
   while (iNode && iNode->type != XML_ELEMENT_NODE) iNode = iNode->next;
   return iNode;
 }
 
 // B(N): the same document through libxml2's own API, read with xmlGetProp.
-Pass RunBaseline(int iJobs) {
+Pass RunBaseline(int iJobs)
+{
   Pass pass;
   Stopwatch watch;
   xmlDocPtr built = xmlNewDoc(X("1.0"));
@@ -369,8 +410,8 @@ Pass RunBaseline(int iJobs) {
   xmlFreeDoc(built);
   pass.Bytes = static_cast<std::size_t>(size);
   pass.Serialise = watch.Lap();
-  xmlDocPtr parsed = text ? xmlReadMemory(C(text), size, "Buffer", "UTF-8", XML_PARSE_NONET)
-                          : nullptr;
+  xmlDocPtr parsed =
+      text ? xmlReadMemory(C(text), size, "Buffer", "UTF-8", XML_PARSE_NONET) : nullptr;
   xmlFree(text);
   if (!parsed) {
     pass.Error = "libxml2 could not read its own text";
@@ -400,7 +441,8 @@ Pass RunBaseline(int iJobs) {
 class StringWriter final : public pugi::xml_writer {
  public:
   explicit StringWriter(std::string& oText) : _text(oText) {}
-  void write(const void* iData, size_t iSize) override {
+  void write(const void* iData, size_t iSize) override
+  {
     _text.append(static_cast<const char*>(iData), iSize);
   }
 
@@ -409,7 +451,8 @@ class StringWriter final : public pugi::xml_writer {
 };
 
 // P(N): the same document through pugixml, indented as the library writes it.
-Pass RunPugixml(int iJobs) {
+Pass RunPugixml(int iJobs)
+{
   Pass pass;
   Stopwatch watch;
   std::string text;
@@ -444,9 +487,10 @@ Pass RunPugixml(int iJobs) {
   pass.Values = CheckJobs(
       parsed.document_element(), [](pugi::xml_node iRoot) { return iRoot.child(kJobTag); },
       [](pugi::xml_node iNode) { return iNode.next_sibling(kJobTag); },
-      [](pugi::xml_node iJob) { return iJob.find_child([](pugi::xml_node iNode) {
-                                  return iNode.type() == pugi::node_element;
-                                }); },
+      [](pugi::xml_node iJob) {
+        return iJob.find_child(
+            [](pugi::xml_node iNode) { return iNode.type() == pugi::node_element; });
+      },
       [](pugi::xml_node iNode) {
         do iNode = iNode.next_sibling();
         while (iNode && iNode.type() != pugi::node_element);
@@ -465,13 +509,15 @@ Pass RunPugixml(int iJobs) {
 // tinyxml2 indents by four spaces; the library and the other sides by two.
 class TwoSpacePrinter final : public tinyxml2::XMLPrinter {
  protected:
-  void PrintSpace(int iDepth) override {
+  void PrintSpace(int iDepth) override
+  {
     for (int i = 0; i < iDepth; ++i) Write("  ", 2);
   }
 };
 
 // T(N): the same document through tinyxml2.
-Pass RunTinyxml2(int iJobs) {
+Pass RunTinyxml2(int iJobs)
+{
   using tinyxml2::XMLElement;
   Pass pass;
   Stopwatch watch;
@@ -504,8 +550,7 @@ Pass RunTinyxml2(int iJobs) {
   }
   pass.Parse = watch.Lap();
   pass.Values = CheckJobs(
-      parsed.RootElement(),
-      [](XMLElement* iRoot) { return iRoot->FirstChildElement(kJobTag); },
+      parsed.RootElement(), [](XMLElement* iRoot) { return iRoot->FirstChildElement(kJobTag); },
       [](XMLElement* iNode) { return iNode->NextSiblingElement(kJobTag); },
       [](XMLElement* iJob) { return iJob->FirstChildElement(); },
       [](XMLElement* iNode) { return iNode->NextSiblingElement(); },
@@ -518,7 +563,8 @@ Pass RunTinyxml2(int iJobs) {
 
 // The library's text of iJobs jobs under the root the job definition declares, with the
 // document type line that a validating receiver resolves; empty when it cannot be written.
-std::string ValidatedText(int iJobs) {
+std::string ValidatedText(int iJobs)
+{
   QIREdsXMLParser writer;
   _SEQUENCE_octet* bytes = nullptr;
   if (!WriteJobs(writer, iJobs, "EDB_Jobs") || FAILED(writer.GenerateStream(&bytes)) || !bytes)
@@ -533,7 +579,8 @@ std::string ValidatedText(int iJobs) {
 
 // V(N): a validated LoadStream of the library's text into a new object, and its release; the
 // text is made once, before the timing.
-void MeasureValidatedLoad(benchmark::State& ioState) {
+void MeasureValidatedLoad(benchmark::State& ioState)
+{
   const int jobs = static_cast<int>(ioState.range(0));
   const std::string text = ValidatedText(jobs);
   if (text.empty()) {
@@ -565,14 +612,16 @@ const Side kSides[] = {{"Baseline", RunBaseline},
                        {"Tinyxml2", RunTinyxml2},
                        {"Workload", RunWorkload}};
 
-const char* Failure(const Pass& iPass, int iJobs) {
+const char* Failure(const Pass& iPass, int iJobs)
+{
   if (iPass.Error) return iPass.Error;
   if (iPass.Values < 0) return "a value came back changed or missing";
   if (iPass.Values != kValuesPerJob * iJobs) return "values lost on the way";
   return nullptr;
 }
 
-void Measure(benchmark::State& ioState, Pass (*iRun)(int)) {
+void Measure(benchmark::State& ioState, Pass (*iRun)(int))
+{
   const int jobs = static_cast<int>(ioState.range(0));
   Pass total;
   for (auto _ : ioState) {
@@ -602,14 +651,14 @@ void Measure(benchmark::State& ioState, Pass (*iRun)(int)) {
       Counter(static_cast<double>(jobs), Counter::kIsIterationInvariantRate);
 }
 
-int RunPeak(const char* iSide, const char* iJobs) {
+int RunPeak(const char* iSide, const char* iJobs)
+{
   const int jobs = std::atoi(iJobs);
   const Side* side = nullptr;
   for (const Side& candidate : kSides)
     if (strcasecmp(iSide, candidate.Name) == 0) side = &candidate;
   if (jobs <= 0 || !side) {
-    std::fprintf(stderr,
-                 "usage: JobDocumentBench --peak workload|baseline|pugixml|tinyxml2 N\n");
+    std::fprintf(stderr, "usage: JobDocumentBench --peak workload|baseline|pugixml|tinyxml2 N\n");
     return 2;
   }
   const Pass pass = side->Run(jobs);
@@ -626,7 +675,8 @@ int RunPeak(const char* iSide, const char* iJobs) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
   if (argc == 4 && std::strcmp(argv[1], "--peak") == 0) return RunPeak(argv[2], argv[3]);
   bool smoke = false;
   std::vector<char*> args;
@@ -636,16 +686,16 @@ int main(int argc, char** argv) {
     else
       args.push_back(argv[i]);
   }
-  const std::vector<int> sizes = smoke ? std::vector<int>{1000}
-                                       : std::vector<int>{1000, 10000, 100000};
+  const std::vector<int> sizes =
+      smoke ? std::vector<int>{1000} : std::vector<int>{1000, 10000, 100000};
   // The definition of job documents that validated loads resolve.
   setenv("QIRDictionaryPath", QIREDS_BENCH_DTD_DIR, 1);
   // The sides of one size run next to each other, so a busy machine skews them all.
   for (int jobs : sizes) {
     for (const Side& side : kSides) {
-      benchmark::internal::Benchmark* mark = benchmark::RegisterBenchmark(
-          (std::string("JobDocument/") + side.Name).c_str(),
-          [run = side.Run](benchmark::State& s) { Measure(s, run); });
+      benchmark::internal::Benchmark* mark =
+          benchmark::RegisterBenchmark((std::string("JobDocument/") + side.Name).c_str(),
+                                       [run = side.Run](benchmark::State& s) { Measure(s, run); });
       mark->Arg(jobs)->Unit(benchmark::kMillisecond);
       if (smoke) mark->Iterations(1);
     }

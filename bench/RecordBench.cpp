@@ -3,21 +3,20 @@
 //
 //   RecordBench [--smoke] [benchmark flags]   (--smoke: each benchmark once, 10 ranges only)
 
-#include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <random>
-#include <string>
-#include <vector>
-
 #include "QIREdsEffectivityTool.h"
 #include "QIREdsMetadataDict.h"
 #include "QIREdsMetadataTool.h"
+
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -27,7 +26,8 @@ constexpr int kSchemaUuids = 117;
 // SkipWithError alone leaves the exit status at 0; a smoke run must fail on a broken call.
 int gFailures = 0;
 
-void Fail(benchmark::State& ioState, const char* iReason) {
+void Fail(benchmark::State& ioState, const char* iReason)
+{
   ++gFailures;
   ioState.SkipWithError(iReason);
 }
@@ -35,18 +35,21 @@ void Fail(benchmark::State& ioState, const char* iReason) {
 // Removes its directory, and what the benchmark wrote there, on every way out.
 class TempDir {
  public:
-  TempDir() {
+  TempDir()
+  {
     char pattern[] = "/tmp/qireds-bench-XXXXXX";
     if (mkdtemp(pattern)) _path = pattern;
   }
-  ~TempDir() {
+  ~TempDir()
+  {
     for (const std::string& file : _files) std::remove(file.c_str());
     if (!_path.empty()) rmdir(_path.c_str());
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   bool Ok() const { return !_path.empty(); }
-  std::string File(const char* iName) {
+  std::string File(const char* iName)
+  {
     _files.push_back(_path + "/" + iName);
     return _files.back();
   }
@@ -58,7 +61,8 @@ class TempDir {
 
 // An existing dictionary as the generator reads it: one "INTERFACENAME" line per UUID, the
 // marker followed by three characters, the standard 36-character form and two more.
-bool WriteDictionaryFile(const std::string& iPath, int iUuids) {
+bool WriteDictionaryFile(const std::string& iPath, int iUuids)
+{
   std::FILE* file = std::fopen(iPath.c_str(), "w");
   if (!file) return false;
   std::fprintf(file, "PACKAGE CableNetwork\n");
@@ -71,7 +75,8 @@ bool WriteDictionaryFile(const std::string& iPath, int iUuids) {
 // by sending those lines to /dev/null while it runs.
 class QuietStdout {
  public:
-  QuietStdout() {
+  QuietStdout()
+  {
     std::fflush(stdout);
     _saved = dup(STDOUT_FILENO);
     const int sink = open("/dev/null", O_WRONLY);
@@ -80,7 +85,8 @@ class QuietStdout {
       close(sink);
     }
   }
-  ~QuietStdout() {
+  ~QuietStdout()
+  {
     std::fflush(stdout);
     if (_saved >= 0) {
       dup2(_saved, STDOUT_FILENO);
@@ -94,7 +100,8 @@ class QuietStdout {
   int _saved = -1;
 };
 
-void ToolConstruction(benchmark::State& ioState) {
+void ToolConstruction(benchmark::State& ioState)
+{
   for (auto _ : ioState) {
     QIREdsMetadataTool tool;
     benchmark::DoNotOptimize(&tool);
@@ -103,7 +110,8 @@ void ToolConstruction(benchmark::State& ioState) {
 
 // Runs fn with a dictionary built once, outside the timed loop.
 template <class Fn>
-void WithDictionary(benchmark::State& ioState, Fn fn) {
+void WithDictionary(benchmark::State& ioState, Fn fn)
+{
   QIREdsMetadataDict* dictionary = new QIREdsMetadataDict();
   if (FAILED(dictionary->Initialize()))
     Fail(ioState, "the dictionary does not initialise");
@@ -112,7 +120,8 @@ void WithDictionary(benchmark::State& ioState, Fn fn) {
   dictionary->Release();
 }
 
-void GenerateSQLStatements(benchmark::State& ioState) {
+void GenerateSQLStatements(benchmark::State& ioState)
+{
   WithDictionary(ioState, [&ioState](const QIREdsMetadataDict& iDictionary) {
     QIRListValQIRUnicodeString statements;
     for (auto _ : ioState) {
@@ -125,7 +134,8 @@ void GenerateSQLStatements(benchmark::State& ioState) {
   });
 }
 
-void GenerateOrvaneMetaData(benchmark::State& ioState) {
+void GenerateOrvaneMetaData(benchmark::State& ioState)
+{
   TempDir directory;
   const std::string existing = directory.Ok() ? directory.File("existing.dic") : "";
   const std::string output = directory.Ok() ? directory.File("CableNetwork.xml") : "";
@@ -153,7 +163,8 @@ struct RangeLists {
 // The second list ascending and separate, as the union requires; the first shuffled, some of
 // its ranges bridging gaps of the second and some falling into them, so that every merge
 // case is taken.
-RangeLists MakeRanges(int iCount) {
+RangeLists MakeRanges(int iCount)
+{
   RangeLists lists;
   std::mt19937 random(20240611);  // fixed seed: every run measures the same lists
   for (int i = 0; i < iCount; ++i) {
@@ -172,7 +183,8 @@ RangeLists MakeRanges(int iCount) {
   return lists;
 }
 
-void ComputeUnionEffectivityRange(benchmark::State& ioState) {
+void ComputeUnionEffectivityRange(benchmark::State& ioState)
+{
   const RangeLists lists = MakeRanges(static_cast<int>(ioState.range(0)));
   QIREdsEffectivityTool tool;
   QIRRawCollint starts, ends;
@@ -189,7 +201,8 @@ void ComputeUnionEffectivityRange(benchmark::State& ioState) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
   bool smoke = false;
   std::vector<char*> args;
   for (int i = 0; i < argc; ++i) {
@@ -201,8 +214,7 @@ int main(int argc, char** argv) {
   std::vector<benchmark::internal::Benchmark*> marks = {
       benchmark::RegisterBenchmark("MetadataTool/Construct", ToolConstruction),
       benchmark::RegisterBenchmark("MetadataDict/GenerateSQLStatements", GenerateSQLStatements),
-      benchmark::RegisterBenchmark("MetadataDict/GenerateOrvaneMetaData",
-                                   GenerateOrvaneMetaData),
+      benchmark::RegisterBenchmark("MetadataDict/GenerateOrvaneMetaData", GenerateOrvaneMetaData),
   };
   benchmark::internal::Benchmark* unite = benchmark::RegisterBenchmark(
       "EffectivityTool/ComputeUnionEffectivityRange", ComputeUnionEffectivityRange);

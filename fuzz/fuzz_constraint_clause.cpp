@@ -2,13 +2,13 @@
 // schema, is well formed; callers may hand them anything. Every reader runs on the input as a
 // clause (and as an SQL type text), and each keeps its promise of appending all or nothing.
 
+#include "QIREdsMetadataDict.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include "QIREdsMetadataDict.h"
 
 namespace {
 void Fail(const char* iWhat)

@@ -5,6 +5,8 @@
 // and difference must give ascending, separate ranges whose bounds the lists do and do not
 // hold as the operation says, and a formatted list must parse back to itself.
 
+#include "QIREdsEffectivityTool.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -13,8 +15,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include "QIREdsEffectivityTool.h"
 
 namespace {
 typedef std::vector<std::pair<long long, long long>> Ranges;
@@ -75,8 +75,8 @@ bool Parse(QIREdsEffectivityTool& ioTool, const std::string& iText, QIRRawCollin
   return SUCCEEDED(hr);
 }
 
-bool Holds(QIREdsEffectivityTool& ioTool, const QIRRawCollint& iStarts,
-           const QIRRawCollint& iEnds, long long iUnit)
+bool Holds(QIREdsEffectivityTool& ioTool, const QIRRawCollint& iStarts, const QIRRawCollint& iEnds,
+           long long iUnit)
 {
   bool effective = false;
   if (FAILED(ioTool.IsUnitEffective(iStarts, iEnds, static_cast<int>(iUnit), effective)))
@@ -92,11 +92,11 @@ void CheckAlgebra(QIREdsEffectivityTool& ioTool, const QIRRawCollint& iFirstStar
                   const QIRRawCollint& iSecondEnds, bool iIntersection)
 {
   QIRRawCollint starts, ends;
-  const HRESULT hr =
-      iIntersection ? ioTool.ComputeIntersectionEffectivityRange(
-                          iFirstStarts, iFirstEnds, iSecondStarts, iSecondEnds, starts, ends)
-                    : ioTool.ComputeDifferenceEffectivityRange(
-                          iFirstStarts, iFirstEnds, iSecondStarts, iSecondEnds, starts, ends);
+  const HRESULT hr = iIntersection
+                         ? ioTool.ComputeIntersectionEffectivityRange(
+                               iFirstStarts, iFirstEnds, iSecondStarts, iSecondEnds, starts, ends)
+                         : ioTool.ComputeDifferenceEffectivityRange(
+                               iFirstStarts, iFirstEnds, iSecondStarts, iSecondEnds, starts, ends);
   if (FAILED(hr)) Fail("intersection or difference failed on usable lists");
   const auto kept = [&](long long iUnit) {
     if (iUnit < INT32_MIN || iUnit > INT32_MAX) return false;
@@ -122,8 +122,7 @@ void CheckFormat(QIREdsEffectivityTool& ioTool, const QIRRawCollint& iStarts,
   for (const auto& range : ranges)
     if (range.first < 0 || range.second < 0) return;  // a minus sign reads as a dash
   QIRRawCollint starts, ends;
-  if (FAILED(ioTool.ParseEffectivityRange(text, starts, ends)) ||
-      ToRanges(starts, ends) != ranges)
+  if (FAILED(ioTool.ParseEffectivityRange(text, starts, ends)) || ToRanges(starts, ends) != ranges)
     Fail("a formatted list does not parse back to itself");
 }
 

@@ -2,13 +2,13 @@
 // split; a text free of marker characters must come back from encoding and decoding exactly,
 // and the tokens must be what the split promises.
 
+#include "QIREdsGeneralTool.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include "QIREdsGeneralTool.h"
 
 namespace {
 // One marker stands for at most this many blanks, so decoding stays within a bounded

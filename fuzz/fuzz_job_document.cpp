@@ -2,13 +2,13 @@
 // and without validation, and every reader is run on every job found. Readers must agree with
 // each other and a loaded document must survive being written and read back.
 
+#include "QIREdsXMLParser.h"
+#include "QIRSequenceOctet.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-
-#include "QIREdsXMLParser.h"
-#include "QIRSequenceOctet.h"
 
 namespace {
 // Each job costs a few lookups; beyond this many the run learns nothing new per input.

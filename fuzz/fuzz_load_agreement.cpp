@@ -7,23 +7,22 @@
 // definition of a validated load, through the resolver or as a local file) and the refusal of
 // every other external entity.
 
-#include <libxml/SAX2.h>
-#include <libxml/parser.h>
-#include <libxml/parserInternals.h>
-#include <libxml/tree.h>
-#include <libxml/uri.h>
-#include <libxml/xmlIO.h>
+#include "QIREdsXMLParser.h"
+#include "QIRSequenceOctet.h"
 
 #include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <libxml/SAX2.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/tree.h>
+#include <libxml/uri.h>
+#include <libxml/xmlIO.h>
 #include <memory>
 #include <string>
-
-#include "QIREdsXMLParser.h"
-#include "QIRSequenceOctet.h"
 
 namespace {
 // The definition a validated load asks for; the resolver finds it along QIRDictionaryPath.
@@ -93,8 +92,7 @@ bool ReadSubset(Reference& ioReference)
 
 xmlParserInputPtr ServeSubset(Reference& ioReference, xmlParserCtxtPtr iContext)
 {
-  if (!iContext || iContext->_private != &ioReference || !ioReference.SubsetPending)
-    return nullptr;
+  if (!iContext || iContext->_private != &ioReference || !ioReference.SubsetPending) return nullptr;
   ioReference.SubsetPending = false;
   if (!ReadSubset(ioReference) || ioReference.SubsetBytes.size() > INT_MAX) return nullptr;
   xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateMem(
@@ -111,8 +109,7 @@ xmlParserInputPtr ServeSubset(Reference& ioReference, xmlParserCtxtPtr iContext)
   return input;
 }
 
-xmlParserInputPtr LoadExternal(const char* /*iUrl*/, const char* /*iId*/,
-                               xmlParserCtxtPtr iContext)
+xmlParserInputPtr LoadExternal(const char* /*iUrl*/, const char* /*iId*/, xmlParserCtxtPtr iContext)
 {
   if (!gReference) return nullptr;
   xmlParserInputPtr input = ServeSubset(*gReference, iContext);

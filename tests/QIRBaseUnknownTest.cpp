@@ -1,12 +1,11 @@
 #include "QIRBaseUnknown.h"
 
-#include <gtest/gtest.h>
+#include "QIRError.h"
 
 #include <atomic>
+#include <gtest/gtest.h>
 #include <thread>
 #include <vector>
-
-#include "QIRError.h"
 
 extern const IID IID_Shape;
 extern const IID IID_IDrawable;
@@ -43,7 +42,10 @@ const IID IID_IDrawable = {"IDrawable", &QIRCastTo<IDrawable>};
 
 namespace {
 
-QIRBaseUnknown* CreateDrawable(QIRBaseUnknown* iShape) { return new DrawableTie(iShape); }
+QIRBaseUnknown* CreateDrawable(QIRBaseUnknown* iShape)
+{
+  return new DrawableTie(iShape);
+}
 
 // Every object made in a test is gone by its end.
 struct LiveObjects {
@@ -53,7 +55,8 @@ struct LiveObjects {
 
 }  // namespace
 
-TEST(QIRBaseUnknown, Release_FreesHeapObjectsOnly) {
+TEST(QIRBaseUnknown, Release_FreesHeapObjectsOnly)
+{
   const LiveObjects live;
   Circle* heap = new Circle;
   EXPECT_EQ(heap->AddRef(), 2u);
@@ -71,7 +74,8 @@ TEST(QIRBaseUnknown, Release_FreesHeapObjectsOnly) {
   }
 }
 
-TEST(QIRBaseUnknown, Var_CopyMoveCompare) {
+TEST(QIRBaseUnknown, Var_CopyMoveCompare)
+{
   const LiveObjects live;
   QIRVar<Shape> first;
   EXPECT_TRUE(first == NULL_var && NULL_var == first && first.isNull());
@@ -90,7 +94,8 @@ TEST(QIRBaseUnknown, Var_CopyMoveCompare) {
   EXPECT_EQ(first->GetRefCount(), 1u);
 }
 
-TEST(QIRBaseUnknown, QueryInterface_DirectTieAndNone) {
+TEST(QIRBaseUnknown, QueryInterface_DirectTieAndNone)
+{
   const LiveObjects live;
   QIRRegisterTie("IDrawable", "Shape", &CreateDrawable);
   QIRVar<Circle> circle;
@@ -110,7 +115,8 @@ TEST(QIRBaseUnknown, QueryInterface_DirectTieAndNone) {
 
 // Counts taken and given back from many threads at once balance, and the last Release frees
 // the object exactly once; ties registered meanwhile are found by every later query.
-TEST(QIRBaseUnknown, AddRefRelease_ManyThreadsBalance) {
+TEST(QIRBaseUnknown, AddRefRelease_ManyThreadsBalance)
+{
   const LiveObjects live;
   constexpr int kThreads = 8, kRounds = 20000;
   Shape* shared = new Shape;

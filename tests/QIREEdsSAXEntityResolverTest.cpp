@@ -1,27 +1,30 @@
 #include "QIREEdsSAXEntityResolver.h"
 
-#include <gtest/gtest.h>
+#include "QIREdsTestSupport.h"
+#include "QIRFaultInjection.h"
 
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
-
-#include "QIRFaultInjection.h"
-#include "QIREdsTestSupport.h"
 
 namespace {
 const char kPath[] = "/dictionaries/EdsJobs.dtd";
 }  // namespace
 
-TEST(QIREEdsSAXEntityResolver, ResolveEntity_OnlyTheConfiguredName) {
+TEST(QIREEdsSAXEntityResolver, ResolveEntity_OnlyTheConfiguredName)
+{
   const std::string long255(255, 'n'), long254(254, 'n');
-  struct Case { const char *Name, *Path, *SystemId; bool Resolved; } const cases[] = {
+  struct Case {
+    const char *Name, *Path, *SystemId;
+    bool Resolved;
+  } const cases[] = {
       {"EdsJobs.dtd", kPath, "EdsJobs.dtd", true},
       {"EdsJobs.dtd", kPath, "edsjobs.dtd", false},
       {"EdsJobs.dtd", kPath, "dir/EdsJobs.dtd", false},
       {"EdsJobs.dtd", kPath, "", false},
       {"EdsJobs.dtd", "", "EdsJobs.dtd", false},
       {long254.c_str(), kPath, long254.c_str(), true},
-      {long255.c_str(), kPath, long255.c_str(), false},           // too long: nothing kept
+      {long255.c_str(), kPath, long255.c_str(), false},  // too long: nothing kept
       {"EdsJobs.dtd", long255.c_str(), "EdsJobs.dtd", false},
   };
   QIRIXMLSAXFactory_var factory;
@@ -52,7 +55,8 @@ TEST(QIREEdsSAXEntityResolver, ResolveEntity_OnlyTheConfiguredName) {
   }
 }
 
-TEST(QIREEdsSAXEntityResolver, QueryInterface_GivesForwardingTie) {
+TEST(QIREEdsSAXEntityResolver, QueryInterface_GivesForwardingTie)
+{
   const long before = QIRBaseUnknown::GetLiveObjectCount();
   {
     QIRVar<QIREEdsSAXEntityResolver> resolver;

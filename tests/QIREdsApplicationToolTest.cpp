@@ -1,7 +1,6 @@
 #include "QIREdsApplicationTool.h"
 
 #include <gtest/gtest.h>
-
 #include <limits>
 #include <vector>
 
@@ -20,9 +19,12 @@ TEST(QIREdsApplicationTool, GetComputedPercentFill_Sections)
       {"QIRHgrWaterTightCblPn", {1.0, 1.0}, {3.0}, 50.0, E_FAIL, 0.0},
       {"Tray", {2.0, -1.0, 3.0}, {}, 10.0, S_OK, 50.0},
       {"qirhgrwatertightcblpn", {2.0, nan}, {}, 1.0, S_OK, 200.0},  // no rule of its own
-      {"Tray", {0.0}, {}, 10.0, S_OK, 0.0},  {"Tray", {1.0}, {}, 0.0, E_FAIL, 0.0},
-      {"Tray", {1.0}, {}, -5.0, E_FAIL, 0.0}, {"Tray", {1.0}, {}, nan, E_FAIL, 0.0},
-      {"", {1.0}, {}, 10.0, E_FAIL, 0.0},     {"Tray", {}, {}, 10.0, E_FAIL, 0.0},
+      {"Tray", {0.0}, {}, 10.0, S_OK, 0.0},
+      {"Tray", {1.0}, {}, 0.0, E_FAIL, 0.0},
+      {"Tray", {1.0}, {}, -5.0, E_FAIL, 0.0},
+      {"Tray", {1.0}, {}, nan, E_FAIL, 0.0},
+      {"", {1.0}, {}, 10.0, E_FAIL, 0.0},
+      {"Tray", {}, {}, 10.0, E_FAIL, 0.0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.type);

@@ -3,17 +3,6 @@
 // result goes into a transcript that must match the one a single thread writes. Run it under
 // ThreadSanitizer (the "tsan" preset) to see the races a passing transcript can hide.
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-#include <thread>
-#include <vector>
-
 #include "QIREdsApplicationTool.h"
 #include "QIREdsEffectivityTool.h"
 #include "QIREdsGeneralTool.h"
@@ -23,6 +12,16 @@
 #include "QIREdsTestSupport.h"
 #include "QIREdsXMLParser.h"
 #include "QIRWriteTestSupport.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 

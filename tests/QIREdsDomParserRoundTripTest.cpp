@@ -3,19 +3,17 @@
 // documents come from a generator with fixed seeds, so that a failure names a reproducible text.
 
 #include "QIREdsDomParser.h"
-
-#include <gtest/gtest.h>
-#include <unistd.h>
+#include "QIREdsTestSupport.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <map>
 #include <set>
 #include <string>
+#include <unistd.h>
 #include <vector>
-
-#include "QIREdsTestSupport.h"
 
 namespace {
 
@@ -42,13 +40,13 @@ const Piece kAttributePieces[] = {
     {"\t", " "},
     {"\n", " "},
     {"\r\n", " "},
-    {"\xC3\xA9", "\xC3\xA9"},              // U+00E9
-    {"\xC2\x85", "\xC2\x85"},              // U+0085: a C1 control, plain text in XML 1.0
-    {"\xC2\xA0", "\xC2\xA0"},              // U+00A0
-    {"\xE2\x80\xA8", "\xE2\x80\xA8"},      // U+2028
-    {"\xE4\xB8\xAD", "\xE4\xB8\xAD"},      // U+4E2D
-    {"\xEE\x80\x80", "\xEE\x80\x80"},      // U+E000
-    {"\xEF\xBF\xBD", "\xEF\xBF\xBD"},      // U+FFFD
+    {"\xC3\xA9", "\xC3\xA9"},                  // U+00E9
+    {"\xC2\x85", "\xC2\x85"},                  // U+0085: a C1 control, plain text in XML 1.0
+    {"\xC2\xA0", "\xC2\xA0"},                  // U+00A0
+    {"\xE2\x80\xA8", "\xE2\x80\xA8"},          // U+2028
+    {"\xE4\xB8\xAD", "\xE4\xB8\xAD"},          // U+4E2D
+    {"\xEE\x80\x80", "\xEE\x80\x80"},          // U+E000
+    {"\xEF\xBF\xBD", "\xEF\xBF\xBD"},          // U+FFFD
     {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},  // U+1F600
     {"\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},  // U+10FFFF
     {"\x7F", "\x7F"},
@@ -68,19 +66,42 @@ constexpr int kSafeDefaultPieces = kPieces - 5;
 
 // Element content: text, escapes, references, CDATA, comments and processing instructions.
 // No piece ends in ']' nor starts with '>', so that no two of them make "]]>".
-const char* const kContentPieces[] = {
-    "text", " ", "\t", "\n", "\r\n", "&lt;", "&gt;", "&amp;", "&quot;", "\"", "'", "]]&gt;",
-    "&#13;", "&#9;", "&#xA;", "&#x1F600;", "\xF0\x9F\x98\x80", "\xC2\x85", "\xE2\x80\xA8",
-    "\xEF\xBF\xBD", "\x7F", "<![CDATA[ <&> ]] ] \xC3\xA9 ]]>", "<![CDATA[]]>", "<!-- c - o -->",
-    "<!---->", "<?pi data ?>", "<?pi?>", "<?pi \xE4\xB8\xAD?>"};
+const char* const kContentPieces[] = {"text",
+                                      " ",
+                                      "\t",
+                                      "\n",
+                                      "\r\n",
+                                      "&lt;",
+                                      "&gt;",
+                                      "&amp;",
+                                      "&quot;",
+                                      "\"",
+                                      "'",
+                                      "]]&gt;",
+                                      "&#13;",
+                                      "&#9;",
+                                      "&#xA;",
+                                      "&#x1F600;",
+                                      "\xF0\x9F\x98\x80",
+                                      "\xC2\x85",
+                                      "\xE2\x80\xA8",
+                                      "\xEF\xBF\xBD",
+                                      "\x7F",
+                                      "<![CDATA[ <&> ]] ] \xC3\xA9 ]]>",
+                                      "<![CDATA[]]>",
+                                      "<!-- c - o -->",
+                                      "<!---->",
+                                      "<?pi data ?>",
+                                      "<?pi?>",
+                                      "<?pi \xE4\xB8\xAD?>"};
 
 // Names, ASCII and beyond; an index keeps each element's name unique in its document.
 const char* const kElementNames[] = {"e", "n\xE4\xB8\xAD", "_x.y-", "\xC3\xA9l"};
 const char* const kAttributeNames[] = {"a", "b-c", "d.e", "_f", "\xC3\xA9t"};
 
 // Internal entities: those used in attributes have plain replacement text.
-const Piece kPlainEntities[] = {
-    {"plain", "plain"}, {"J\xC3\xA9\xF0\x9F\x98\x80", "J\xC3\xA9\xF0\x9F\x98\x80"}};
+const Piece kPlainEntities[] = {{"plain", "plain"},
+                                {"J\xC3\xA9\xF0\x9F\x98\x80", "J\xC3\xA9\xF0\x9F\x98\x80"}};
 const char* const kMarkupEntity = "<!ENTITY markup \"<i>it</i>&#38;amp;<!--c-->\">";
 
 struct Expected {
@@ -101,9 +122,12 @@ struct Sample {
 class Generator {
  public:
   explicit Generator(std::uint32_t iSeed, bool iEscapedDefaults)
-      : _state(iSeed * 2654435761u + 1), _escapedDefaults(iEscapedDefaults) {}
+      : _state(iSeed * 2654435761u + 1), _escapedDefaults(iEscapedDefaults)
+  {
+  }
 
-  Sample Next() {
+  Sample Next()
+  {
     _sample = Sample();
     _index = 0;
     _defaults.clear();
@@ -113,8 +137,9 @@ class Generator {
     _entities = Chance(3) ? 0 : 1 + Pick(2);
     _markup = _entities && Chance(2);
     std::string& text = _sample.Text;
-    if (Chance(2)) text += Chance(2) ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                     : "<?xml version=\"1.0\" standalone=\"yes\"?>";
+    if (Chance(2))
+      text += Chance(2) ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                        : "<?xml version=\"1.0\" standalone=\"yes\"?>";
     Miscellany(text);
     const std::string root = ElementName(false);
     // The subset names elements before they are made: the names are set up front.
@@ -129,7 +154,8 @@ class Generator {
   }
 
  private:
-  std::uint32_t Random() {  // xorshift: the same sequence from every standard library
+  std::uint32_t Random()
+  {  // xorshift: the same sequence from every standard library
     _state ^= _state << 13;
     _state ^= _state >> 17;
     _state ^= _state << 5;
@@ -138,19 +164,21 @@ class Generator {
   int Pick(int iCount) { return static_cast<int>(Random() % static_cast<std::uint32_t>(iCount)); }
   bool Chance(int iOneIn) { return Pick(iOneIn) == 0; }
 
-  std::string ElementName(bool iPrefixed) {
-    return (iPrefixed ? "q:" : "") + std::string(kElementNames[Pick(4)]) +
-           std::to_string(_index++);
+  std::string ElementName(bool iPrefixed)
+  {
+    return (iPrefixed ? "q:" : "") + std::string(kElementNames[Pick(4)]) + std::to_string(_index++);
   }
 
-  void Miscellany(std::string& ioText) {
+  void Miscellany(std::string& ioText)
+  {
     for (int i = Pick(3); i > 0; --i)
       ioText += Chance(2) ? "<!-- outside \xC3\xA9 -->" : "<?target some data?>";
     if (Chance(2)) ioText += "\n";
   }
 
   // An attribute value of a few pieces drawn from the first iPieces, written and as read back.
-  void Value(int iPieces, std::string& oText, std::string& oValue, bool iEntities) {
+  void Value(int iPieces, std::string& oText, std::string& oValue, bool iEntities)
+  {
     for (int i = Pick(7); i > 0; --i) {
       if (iEntities && _entities && Chance(6)) {
         const int entity = Pick(_entities);
@@ -164,14 +192,15 @@ class Generator {
     }
   }
 
-  void Subset(const std::string& iRoot, const std::vector<std::string>& iNames,
-              std::string& ioText) {
+  void Subset(const std::string& iRoot, const std::vector<std::string>& iNames, std::string& ioText)
+  {
     ioText += "<!DOCTYPE " + iRoot + (Chance(3) ? " SYSTEM \"never-read.dtd\"" : "") + " [\n";
     for (int i = 0; i < _entities; ++i)
       ioText += "  <!ENTITY ent" + std::to_string(i) + " \"" + kPlainEntities[i].Text + "\">\n";
     if (_markup) ioText += std::string("  ") + kMarkupEntity + "\n";
     if (Chance(2)) ioText += "  <!ENTITY % pe \"<!ENTITY fromPe 'v'>\"> %pe;\n";
-    if (Chance(3)) ioText += "  <!NOTATION nt SYSTEM \"nt\"><!ENTITY un SYSTEM \"u.bin\" NDATA nt>\n";
+    if (Chance(3))
+      ioText += "  <!NOTATION nt SYSTEM \"nt\"><!ENTITY un SYSTEM \"u.bin\" NDATA nt>\n";
     if (Chance(2)) ioText += "  <!-- in the subset --><?sub data?>\n";
     ioText += "  <!ELEMENT " + iRoot + " ANY>\n";
     // Attribute defaults of unprefixed elements: read back when an element leaves them out.
@@ -187,7 +216,8 @@ class Generator {
       ioText += "  <!ATTLIST " + element + " dflt CDATA \"" + text + "\">\n";
       _defaults[element]["dflt"] = value;
       if (Chance(2)) {
-        ioText += "  <!ATTLIST " + element + " fixed CDATA #FIXED \"f&#xE9;\" pick (x|y|z) \"y\""
+        ioText += "  <!ATTLIST " + element +
+                  " fixed CDATA #FIXED \"f&#xE9;\" pick (x|y|z) \"y\""
                   " id ID #IMPLIED>\n";
         _defaults[element]["fixed"] = "f\xC3\xA9";
         _defaults[element]["pick"] = "y";
@@ -197,7 +227,8 @@ class Generator {
   }
 
   void Element(const std::string& iName, const std::vector<std::string>& iNames, int iDepth,
-               bool iRoot, std::string& ioText) {
+               bool iRoot, std::string& ioText)
+  {
     ioText += "<" + iName;
     if (iRoot && _prefixed) ioText += " xmlns:q=\"urn:q\"";
     if (iRoot && _defaultNamespace) ioText += " xmlns=\"urn:default\"";
@@ -261,7 +292,8 @@ class Generator {
 
 // The tree as the DOM handles show it, text nodes left out: the writer indents element-only
 // content, which adds white space and nothing else.
-std::string Shape(const QIRIDOMNode_var& iNode) {
+std::string Shape(const QIRIDOMNode_var& iNode)
+{
   std::string shape;
   QIRIDOMNode_var child;
   if (FAILED(iNode->GetFirstChild(child))) return "!";
@@ -283,17 +315,18 @@ std::string Shape(const QIRIDOMNode_var& iNode) {
   return shape;
 }
 
-unsigned int CountElements(const QIREdsDomParser& iParser) {
+unsigned int CountElements(const QIREdsDomParser& iParser)
+{
   QIRIDOMNodeList_var list;
   unsigned int count = 0;
-  if (FAILED(iParser.GetDocument()->GetElementsByTagName("*", list)) || list == NULL_var)
-    return 0;
+  if (FAILED(iParser.GetDocument()->GetElementsByTagName("*", list)) || list == NULL_var) return 0;
   list->GetLength(count);
   return count;
 }
 
 // The value of each attribute the sample names, read through the DOM handles of its element.
-std::vector<std::string> ReadValues(const QIREdsDomParser& iParser, const Sample& iSample) {
+std::vector<std::string> ReadValues(const QIREdsDomParser& iParser, const Sample& iSample)
+{
   std::vector<std::string> values;
   for (const Expected& expected : iSample.Values) {
     QIRIDOMNodeList_var list;
@@ -308,8 +341,8 @@ std::vector<std::string> ReadValues(const QIREdsDomParser& iParser, const Sample
   return values;
 }
 
-void ExpectValues(const std::vector<std::string>& iRead, const Sample& iSample,
-                  const char* iStep) {
+void ExpectValues(const std::vector<std::string>& iRead, const Sample& iSample, const char* iStep)
+{
   for (std::size_t i = 0; i < iRead.size(); ++i) {
     const Expected& expected = iSample.Values[i];
     if (!expected.Exact) continue;
@@ -320,7 +353,8 @@ void ExpectValues(const std::vector<std::string>& iRead, const Sample& iSample,
 
 // Loads the sample from a stream (references kept) or a file (references expanded), writes it,
 // loads that again and writes it once more.
-void ExpectRoundTrip(const Sample& iSample, bool iFromFile) {
+void ExpectRoundTrip(const Sample& iSample, bool iFromFile)
+{
   SCOPED_TRACE(iSample.Text);
   QIREdsDomParser first;
   if (iFromFile) {
@@ -349,7 +383,8 @@ void ExpectRoundTrip(const Sample& iSample, bool iFromFile) {
 }
 
 // Samples of one generator, those with a default holding escaped markup apart.
-std::vector<Sample> Corpus(bool iEscapedDefaults, int iCount) {
+std::vector<Sample> Corpus(bool iEscapedDefaults, int iCount)
+{
   std::vector<Sample> samples;
   for (std::uint32_t seed = 1; static_cast<int>(samples.size()) < iCount; ++seed) {
     Generator generator(seed, iEscapedDefaults);
@@ -360,7 +395,8 @@ std::vector<Sample> Corpus(bool iEscapedDefaults, int iCount) {
 }
 }  // namespace
 
-TEST(QIREdsDomParser, RoundTrip_GeneratedDocumentsFromStreamAndFile) {
+TEST(QIREdsDomParser, RoundTrip_GeneratedDocumentsFromStreamAndFile)
+{
   for (const Sample& sample : Corpus(false, 300)) {
     ExpectRoundTrip(sample, false);
     ExpectRoundTrip(sample, true);
@@ -369,7 +405,8 @@ TEST(QIREdsDomParser, RoundTrip_GeneratedDocumentsFromStreamAndFile) {
 
 // Attribute defaults with '<', '&' or a referenced tab, line feed or carriage return must be
 // written escaped in the internal subset, or the text no longer loads or reads differently.
-TEST(QIREdsDomParser, RoundTrip_AttributeDefaultsWithEscapedMarkup) {
+TEST(QIREdsDomParser, RoundTrip_AttributeDefaultsWithEscapedMarkup)
+{
   Sample literal;
   literal.Text = "<!DOCTYPE foo [<!ATTLIST foo bar CDATA \"&lt;&gt;&quot;\">]><foo/>";
   literal.Values = {{"foo", "bar", "<>\""}};

@@ -1,18 +1,17 @@
 #include "QIREdsDomParser.h"
 
-#include <gtest/gtest.h>
+#include "QIREdsTestSupport.h"
+#include "QIREdsXMLParser.h"
+#include "QIRFaultInjection.h"
+#include "QIRWriteTestSupport.h"
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
-
-#include "QIRFaultInjection.h"
-#include "QIREdsTestSupport.h"
-#include "QIRWriteTestSupport.h"
-#include "QIREdsXMLParser.h"
 
 namespace {
 const std::string kJobsDir = std::string(QIREDS_TEST_DATA_DIR) + "/jobs";
@@ -23,7 +22,8 @@ const std::filesystem::path kTemp =
 std::string Fixture(const char* iName)
 {
   std::string text = ReadFile(kJobsDir + "/" + iName);
-  for (std::size_t at; (at = text.find("@DIR@")) != std::string::npos;) text.replace(at, 5, kJobsDir);
+  for (std::size_t at; (at = text.find("@DIR@")) != std::string::npos;)
+    text.replace(at, 5, kJobsDir);
   return text;
 }
 
@@ -40,16 +40,20 @@ void SetEnv(const char* iName, const char* iValue)
 }
 }  // namespace
 
-TEST(QIREdsDomParser, LoadStream_RejectsBadInputWithoutThrowing) {
+TEST(QIREdsDomParser, LoadStream_RejectsBadInputWithoutThrowing)
+{
   QIREdsDomParser parser;
   EXPECT_EQ(parser.LoadStream(nullptr, 0, nullptr), E_INVALIDARG);
   std::string open, close;
   for (int i = 0; i < 20000; ++i) open += "<a>", close += "</a>";
   const std::string deep = open + close;
-  const std::string cases[] = {
-      std::string(), std::string("\xFF\xFE<EDB_Jobs/>", 13), "<EDB_Jobs><EDB_Job EDB_Id=\"J1\"",
-      std::string("<EDB_Jobs>\0</EDB_Jobs>", 22), "<EDB_Jobs></EDB_Job>", deep,
-      "<a x=\"" + std::string(12 * 1024 * 1024, 'x') + "\"/>"};
+  const std::string cases[] = {std::string(),
+                               std::string("\xFF\xFE<EDB_Jobs/>", 13),
+                               "<EDB_Jobs><EDB_Job EDB_Id=\"J1\"",
+                               std::string("<EDB_Jobs>\0</EDB_Jobs>", 22),
+                               "<EDB_Jobs></EDB_Job>",
+                               deep,
+                               "<a x=\"" + std::string(12 * 1024 * 1024, 'x') + "\"/>"};
   for (const std::string& text : cases) {
     SCOPED_TRACE(text.substr(0, 40));
     const _SEQUENCE_octet stream = Octets(text);
@@ -59,7 +63,8 @@ TEST(QIREdsDomParser, LoadStream_RejectsBadInputWithoutThrowing) {
   }
 }
 
-TEST(QIREdsDomParser, Failures_ExactCodesAndMessages) {
+TEST(QIREdsDomParser, Failures_ExactCodesAndMessages)
+{
   QIREdsDomParser parser;
   _SEQUENCE_octet* stream = nullptr;
   EXPECT_EQ(parser.GenerateStream(&stream), E_FAIL);  // no document yet
@@ -114,7 +119,8 @@ TEST(QIREdsDomParser, Failures_ExactCodesAndMessages) {
     EXPECT_NE(log.find(std::string(message) + "\n"), std::string::npos) << message;
 }
 
-TEST(QIREdsDomParser, Load_RootAndEntityExpansionDependOnSource) {
+TEST(QIREdsDomParser, Load_RootAndEntityExpansionDependOnSource)
+{
   const std::string text =
       "<!-- by hand --><!DOCTYPE EDB_Jobs [<!ENTITY e \"expanded\">]>"
       "<EDB_Jobs><EDB_Job>&e;</EDB_Job></EDB_Jobs>";
@@ -133,17 +139,22 @@ TEST(QIREdsDomParser, Load_RootAndEntityExpansionDependOnSource) {
   testing::internal::GetCapturedStderr();
 }
 
-TEST(QIREdsDomParser, LoadStream_ValidatesAgainstDefinitionOnPath) {
-  struct Case { const char* File; unsigned char Validate; const char* DTDName; bool OnPath, Loads; }
-  const cases[] = {
+TEST(QIREdsDomParser, LoadStream_ValidatesAgainstDefinitionOnPath)
+{
+  struct Case {
+    const char* File;
+    unsigned char Validate;
+    const char* DTDName;
+    bool OnPath, Loads;
+  } const cases[] = {
       {"valid.xml", 1, "EdsJobs.dtd", true, true},   {"invalid.xml", 1, "EdsJobs.dtd", true, false},
       {"invalid.xml", 0, "EdsJobs.dtd", true, true}, {"valid.xml", 1, "EdsJobs.dtd", false, false},
       {"valid.xml", 0, "EdsJobs.dtd", false, true},  {"valid.xml", 1, nullptr, true, false},
   };
   const std::string path = "/nonexistent:" + kJobsDir;
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.File) + " validate=" + std::to_string(c.Validate) + " on path=" +
-                 std::to_string(c.OnPath) + (c.DTDName ? "" : " no name"));
+    SCOPED_TRACE(std::string(c.File) + " validate=" + std::to_string(c.Validate) +
+                 " on path=" + std::to_string(c.OnPath) + (c.DTDName ? "" : " no name"));
     SetEnv("QIRDictionaryPath", c.OnPath ? path.c_str() : nullptr);
     QIREdsDomParser parser;
     const _SEQUENCE_octet stream = Octets(Fixture(c.File));
@@ -159,12 +170,16 @@ TEST(QIREdsDomParser, LoadStream_ValidatesAgainstDefinitionOnPath) {
   std::filesystem::current_path(before);
 }
 
-TEST(QIREdsDomParser, GetResourcePathFromEnvVar_SearchOrderAndFallback) {
+TEST(QIREdsDomParser, GetResourcePathFromEnvVar_SearchOrderAndFallback)
+{
   const std::filesystem::path first = kTemp / "first", second = kTemp / "second";
   for (const auto& file : {first / "both.dtd", second / "both.dtd", second / "second.dtd"})
     std::filesystem::create_directories(file.parent_path()), std::ofstream(file) << "x";
   const std::string value = first.string() + ":" + second.string();
-  struct Case { const char *Value, *File; std::string Expected; } const cases[] = {{value.c_str(), "both.dtd", (first / "both.dtd").string()},
+  struct Case {
+    const char *Value, *File;
+    std::string Expected;
+  } const cases[] = {{value.c_str(), "both.dtd", (first / "both.dtd").string()},
                      {value.c_str(), "second.dtd", (second / "second.dtd").string()},
                      {value.c_str(), "absent.dtd", "absent.dtd"},
                      {nullptr, "both.dtd", "both.dtd"}};
@@ -183,13 +198,14 @@ TEST(QIREdsDomParser, GetResourcePathFromEnvVar_SearchOrderAndFallback) {
   EXPECT_EQ(parser.GetResourcePathFromEnvVar("a.dtd", "QIREdsTestPath", nullptr), E_FAIL);
 }
 
-TEST(QIREdsDomParser, HostileDocuments_NoOutsideContentAndBoundedExpansion) {
+TEST(QIREdsDomParser, HostileDocuments_NoOutsideContentAndBoundedExpansion)
+{
   SetEnv("QIRDictionaryPath", kJobsDir.c_str());
   std::filesystem::create_directories(kTemp);
   std::filesystem::copy_file(kJobsDir + "/EdsJobs.dtd", kTemp / "EdsJobs.dtd",
                              std::filesystem::copy_options::overwrite_existing);
-  for (const char* name : {"external-file.xml", "external-http.xml", "external-parameter.xml",
-                           "billion-laughs.xml"}) {
+  for (const char* name :
+       {"external-file.xml", "external-http.xml", "external-parameter.xml", "billion-laughs.xml"}) {
     const std::string text = Fixture(name), file = Saved(name, text);
     for (int variant = 0; variant < 4; ++variant) {
       const unsigned char validate = variant & 1;
@@ -216,7 +232,8 @@ TEST(QIREdsDomParser, HostileDocuments_NoOutsideContentAndBoundedExpansion) {
   std::filesystem::remove_all(kTemp);
 }
 
-TEST(QIREdsDomParser, GenerateFile_AllOrNothing) {
+TEST(QIREdsDomParser, GenerateFile_AllOrNothing)
+{
   QIREdsDomParser parser;
   ASSERT_EQ(S_OK, parser.Init("EDB_Jobs", "1.0"));
   const std::filesystem::path directory = kTemp / "generate";

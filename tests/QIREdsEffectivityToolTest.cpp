@@ -1,9 +1,8 @@
 #include "QIREdsEffectivityTool.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <bitset>
+#include <gtest/gtest.h>
 #include <random>
 #include <string>
 #include <utility>
@@ -50,9 +49,9 @@ struct Lists {  // a range list as the tool takes it
 Ranges Union(const Ranges& iFirst, const Ranges& iSecond)
 {
   Lists first(iFirst), second(iSecond), united;
-  EXPECT_EQ(S_OK, QIREdsEffectivityTool().ComputeUnionEffectivityRange(
-                      first.starts, first.ends, second.starts, second.ends, united.starts,
-                      united.ends));
+  EXPECT_EQ(S_OK,
+            QIREdsEffectivityTool().ComputeUnionEffectivityRange(
+                first.starts, first.ends, second.starts, second.ends, united.starts, united.ends));
   return united.Get();
 }
 
@@ -83,14 +82,22 @@ TEST(QIREdsEffectivityTool, Parse_Examples)
     const char *text, *appended;  // appended also on failure
     HRESULT hr;
   } cases[] = {
-      {"U(1-5)(8-oo)", "(1-5)(8-oo)", S_OK}, {"U(1-5),(8-12)", "(1-5)(8-12)", S_OK},
-      {" (10-20)", "(10-20)", S_OK},         {"(10-20)", "(10-20)", S_OK},  // leading "(" opens
-      {"U(12 - 15 )", "(12-15)", S_OK},      {"U(1-foo)", "(1-oo)", S_OK},
-      {"U(7-2)", "(7-2)", S_OK},             {"é(3-3)ü", "(3-3)", S_OK},
-      {"", "", E_INVALIDARG},                {"U(1-5", "", E_FAIL},
-      {"U(5)", "", E_FAIL},                  {"U(-5)", "", E_FAIL},
-      {"U(1-)", "", E_FAIL},                 {"U1-5)", "", E_FAIL},
-      {"U(1-5)(x-9)", "(1-5)", E_FAIL},      {"U(1-5)-(7-9)", "(1-5)", E_FAIL},
+      {"U(1-5)(8-oo)", "(1-5)(8-oo)", S_OK},
+      {"U(1-5),(8-12)", "(1-5)(8-12)", S_OK},
+      {" (10-20)", "(10-20)", S_OK},
+      {"(10-20)", "(10-20)", S_OK},  // leading "(" opens
+      {"U(12 - 15 )", "(12-15)", S_OK},
+      {"U(1-foo)", "(1-oo)", S_OK},
+      {"U(7-2)", "(7-2)", S_OK},
+      {"é(3-3)ü", "(3-3)", S_OK},
+      {"", "", E_INVALIDARG},
+      {"U(1-5", "", E_FAIL},
+      {"U(5)", "", E_FAIL},
+      {"U(-5)", "", E_FAIL},
+      {"U(1-)", "", E_FAIL},
+      {"U1-5)", "", E_FAIL},
+      {"U(1-5)(x-9)", "(1-5)", E_FAIL},
+      {"U(1-5)-(7-9)", "(1-5)", E_FAIL},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -107,9 +114,12 @@ TEST(QIREdsEffectivityTool, Compare_Examples)
     const char *first, *second;
     QIREdsEffMatchingStatusEnum status;
   } cases[] = {
-      {"(1-5)(10-20)", "(1-5)(10-20)", QIREdsEffIdentical}, {"(1-5)", "(6-9)", QIREdsEffDisjoint},
-      {"(1-20)", "(1-5)(10-20)", QIREdsEffIncluded}, {"(1-5)", "(5-9)", QIREdsEffOverlapping},
-      {"(1-5)(10-20)", "(1-20)", QIREdsEffOverlapping}, {"(1-5)", "(0-9)", QIREdsEffOverlapping},
+      {"(1-5)(10-20)", "(1-5)(10-20)", QIREdsEffIdentical},
+      {"(1-5)", "(6-9)", QIREdsEffDisjoint},
+      {"(1-20)", "(1-5)(10-20)", QIREdsEffIncluded},
+      {"(1-5)", "(5-9)", QIREdsEffOverlapping},
+      {"(1-5)(10-20)", "(1-20)", QIREdsEffOverlapping},
+      {"(1-5)", "(0-9)", QIREdsEffOverlapping},
       {"(10-20)(1-5)", "(1-5)(10-20)", QIREdsEffIncluded},
       {"(1-5)(10-20)", "(6-9)(21-30)(3-4)", QIREdsEffOverlapping},
   };
@@ -126,15 +136,20 @@ TEST(QIREdsEffectivityTool, Compare_Examples)
 TEST(QIREdsEffectivityTool, Union_Examples)
 {
   const char* const cases[][3] = {
-      {"(7-15)", "(1-5)(10-20)", "(1-5)(7-20)"}, {"(3-12)", "(1-5)(10-20)", "(1-20)"},
+      {"(7-15)", "(1-5)(10-20)", "(1-5)(7-20)"},
+      {"(3-12)", "(1-5)(10-20)", "(1-20)"},
       {"(12-25)", "(1-5)(10-20)(30-40)", "(1-5)(10-25)(30-40)"},
-      {"(4-25)", "(1-5)(10-20)", "(1-25)"}, {"(2-45)", "(1-5)(10-20)(30-40)", "(1-45)"},
-      {"(2-3)", "(1-5)(10-20)", "(1-5)(10-20)"}, {"(6-8)", "(1-5)(10-20)", "(1-8)(10-20)"},
-      {"(6-9)", "(1-5)(10-20)", "(1-20)"}, {"(7-50)", "(1-5)(10-20)", "(1-5)(7-50)"},
+      {"(4-25)", "(1-5)(10-20)", "(1-25)"},
+      {"(2-45)", "(1-5)(10-20)(30-40)", "(1-45)"},
+      {"(2-3)", "(1-5)(10-20)", "(1-5)(10-20)"},
+      {"(6-8)", "(1-5)(10-20)", "(1-8)(10-20)"},
+      {"(6-9)", "(1-5)(10-20)", "(1-20)"},
+      {"(7-50)", "(1-5)(10-20)", "(1-5)(7-50)"},
       {"(22-28)", "(1-5)(10-20)(30-40)", "(1-5)(10-20)(22-28)(30-40)"},
       {"(30-oo)", "(1-5)(10-20)", "(1-5)(10-20)(30-oo)"},
       {"(8-9)(1-2)", "(4-5)", "(1-2)(4-5)(8-9)"},
-      {"(20-21)", "(1-5)(6-9)", "(1-9)(20-21)"}, {"(1-2)", "(4-5)(7-9)", "(1-2)(4-5)(7-9)"},
+      {"(20-21)", "(1-5)(6-9)", "(1-9)(20-21)"},
+      {"(1-2)", "(4-5)(7-9)", "(1-2)(4-5)(7-9)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c[0]) + " + " + c[1]);
@@ -148,11 +163,11 @@ TEST(QIREdsEffectivityTool, CompareAndUnion_BadPairs)
   uneven.starts.Append(7);  // a start without its end
   QIREdsEffectivityTool tool;
   QIREdsEffMatchingStatusEnum status = QIREdsEffIdentical;
-  EXPECT_EQ(E_FAIL, tool.CompareEffectivityRange(uneven.starts, uneven.ends, good.starts,
-                                                 good.ends, status));
+  EXPECT_EQ(E_FAIL, tool.CompareEffectivityRange(uneven.starts, uneven.ends, good.starts, good.ends,
+                                                 status));
   EXPECT_EQ(QIREdsEffUndefined, status);
-  EXPECT_EQ(E_FAIL, tool.CompareEffectivityRange(good.starts, good.ends, empty.starts,
-                                                 empty.ends, status));
+  EXPECT_EQ(E_FAIL,
+            tool.CompareEffectivityRange(good.starts, good.ends, empty.starts, empty.ends, status));
   EXPECT_EQ(E_FAIL, tool.ComputeUnionEffectivityRange(empty.starts, empty.ends, good.starts,
                                                       good.ends, united.starts, united.ends));
   EXPECT_EQ(E_FAIL, tool.ComputeUnionEffectivityRange(good.starts, good.ends, uneven.starts,
@@ -284,19 +299,17 @@ Ranges RandomRanges(std::mt19937& ioRandom, int iMaxCount)
 }
 
 // Both-list operations by name, so one property loop covers them.
-using ListOperation = HRESULT (QIREdsEffectivityTool::*)(const QIRRawCollint&,
-                                                         const QIRRawCollint&,
-                                                         const QIRRawCollint&,
-                                                         const QIRRawCollint&, QIRRawCollint&,
-                                                         QIRRawCollint&);
+using ListOperation = HRESULT (QIREdsEffectivityTool::*)(const QIRRawCollint&, const QIRRawCollint&,
+                                                         const QIRRawCollint&, const QIRRawCollint&,
+                                                         QIRRawCollint&, QIRRawCollint&);
 }  // namespace
 
 TEST(QIREdsEffectivityTool, Parse_AgreesWithPositionWalk)
 {
   std::mt19937 random(4242);  // fixed seed: failures replay
   // Pieces that make ranges, near-ranges and the text around them, wide characters included.
-  const std::vector<std::string> pieces = {"(", ")", "-", "1", "27", " ", "oo", "U", "é", "(3-4)",
-                                           "\t", "+", "x", ",", "-9", "(1-oo)", "𝄞", "0"};
+  const std::vector<std::string> pieces = {"(",     ")",  "-", "1", "27", " ",  "oo",     "U", "é",
+                                           "(3-4)", "\t", "+", "x", ",",  "-9", "(1-oo)", "𝄞", "0"};
   for (int round = 0; round < 4000; ++round) {
     std::string text;
     for (int n = static_cast<int>(random() % 24); n > 0; --n)
@@ -311,8 +324,8 @@ TEST(QIREdsEffectivityTool, Parse_AgreesWithPositionWalk)
   }
   // Many dashes behind one "(" and before one ")": each range reads the same start.
   Lists lists;
-  EXPECT_EQ(S_OK, QIREdsEffectivityTool().ParseEffectivityRange("U( 7-1-2-3)", lists.starts,
-                                                                lists.ends));
+  EXPECT_EQ(S_OK,
+            QIREdsEffectivityTool().ParseEffectivityRange("U( 7-1-2-3)", lists.starts, lists.ends));
   EXPECT_EQ("(7-1)(7-2)(7-3)", Describe(lists.Get()));
 }
 
@@ -411,8 +424,8 @@ TEST(QIREdsEffectivityTool, IsUnitEffective_AgreesWithUnitSets)
     SCOPED_TRACE(Describe(ranges));
     for (const int unit : {0, 1, 7, 100, 200, 230, kTail, 5000000, oo - 1, oo}) {
       bool effective = !units[static_cast<std::size_t>(std::min(unit, kTail))];
-      ASSERT_EQ(S_OK, QIREdsEffectivityTool().IsUnitEffective(lists.starts, lists.ends, unit,
-                                                             effective));
+      ASSERT_EQ(S_OK,
+                QIREdsEffectivityTool().IsUnitEffective(lists.starts, lists.ends, unit, effective));
       EXPECT_EQ(units[static_cast<std::size_t>(std::min(unit, kTail))], effective) << unit;
     }
     bool effective = true;
@@ -425,8 +438,10 @@ TEST(QIREdsEffectivityTool, Format_ExamplesAndRoundTrip)
 {
   QIREdsEffectivityTool tool;
   const char* const cases[][2] = {
-      {"(1-5)(8-oo)", "U(1-5)(8-oo)"}, {"(8-9)(1-2)", "U(8-9)(1-2)"},  // as given, in order
-      {"(7-2)", "U(7-2)"}, {"(0-100000001)", "U(0-100000001)"},
+      {"(1-5)(8-oo)", "U(1-5)(8-oo)"},
+      {"(8-9)(1-2)", "U(8-9)(1-2)"},  // as given, in order
+      {"(7-2)", "U(7-2)"},
+      {"(0-100000001)", "U(0-100000001)"},
   };
   for (const auto& c : cases) {
     Lists lists(Read(c[0]));

@@ -1,7 +1,6 @@
 #include "QIREdsGeneralTool.h"
 
 #include <gtest/gtest.h>
-
 #include <random>
 #include <string>
 #include <vector>
@@ -13,9 +12,12 @@ TEST(QIREdsGeneralTool, ExtractTokenString_Separators)
     HRESULT hr;
     std::vector<std::string> tokens;
   } cases[] = {
-      {"a, b ,c", ",", S_OK, {"a", "b", "c"}},   {"a, b ,c", "", S_OK, {"a,", "b", ",c"}},
-      {"a, b ,c", ",;", S_OK, {"a,", "b", ",c"}}, {",, x ,  , y é ,", ",", S_OK, {"x", "y é"}},
-      {"   ", " ", S_OK, {}},                     {"", ",", E_FAIL, {"old"}},
+      {"a, b ,c", ",", S_OK, {"a", "b", "c"}},
+      {"a, b ,c", "", S_OK, {"a,", "b", ",c"}},
+      {"a, b ,c", ",;", S_OK, {"a,", "b", ",c"}},
+      {",, x ,  , y é ,", ",", S_OK, {"x", "y é"}},
+      {"   ", " ", S_OK, {}},
+      {"", ",", E_FAIL, {"old"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.text) + " / " + c.separator);
@@ -31,9 +33,11 @@ TEST(QIREdsGeneralTool, ExtractTokenString_Separators)
 TEST(QIREdsGeneralTool, EncodeDecode_Examples)
 {
   const char* const cases[][2] = {
-      {"a b", "a!1$b"},     {"ab  cd e", "ab!2$cd!1$e"}, {" a b ", "!1$a!1$b!1$"},
-      {"ab ab", "ab!1$ab"}, {"b ab", "b!1$ab"},          {"abc", "abc"},
-      {"word ", "word "},   {"   ", "   "},               {"é  \tü", "é!2$\tü"},
+      {"a b", "a!1$b"},         {"ab  cd e", "ab!2$cd!1$e"},
+      {" a b ", "!1$a!1$b!1$"}, {"ab ab", "ab!1$ab"},
+      {"b ab", "b!1$ab"},       {"abc", "abc"},
+      {"word ", "word "},       {"   ", "   "},
+      {"é  \tü", "é!2$\tü"},
   };
   QIREdsGeneralTool tool;
   for (const auto& c : cases) {
@@ -44,8 +48,8 @@ TEST(QIREdsGeneralTool, EncodeDecode_Examples)
   EXPECT_STREQ("x!y!1$z", tool.EncodeBlanks("x!y z").ConvertToChar());
   // Markers that no encoding writes: malformed ones stay as they are.
   const char* const decoded[][2] = {
-      {"x!y!1$z", "x!y!1$z"}, {"a!0$b", "a!0$b"},   {"a!x$b", "a!x$b"}, {"a$b!2$", "a$b!2$"},
-      {"a!2$b!c", "a  b!c"},  {"!3$", "   "},       {"a! 2$b", "a  b"}, {"!", "!"},
+      {"x!y!1$z", "x!y!1$z"},     {"a!0$b", "a!0$b"}, {"a!x$b", "a!x$b"}, {"a$b!2$", "a$b!2$"},
+      {"a!2$b!c", "a  b!c"},      {"!3$", "   "},     {"a! 2$b", "a  b"}, {"!", "!"},
       {"a!1$b!-1$c", "a b!-1$c"},
   };
   for (const auto& c : decoded) EXPECT_STREQ(c[1], tool.DecodeBlanks(c[0]).ConvertToChar()) << c[0];
@@ -110,8 +114,8 @@ TEST(QIREdsGeneralTool, EncodeDecode_AgreeWithWordByWordWalk)
 {
   std::mt19937 random(5150);  // fixed seed: failures replay
   // Marker pieces included, so that decoding meets well-formed and malformed markers alike.
-  const std::vector<std::string> pieces = {" ",  "   ", "a",  "é", "!", "$", "12", "0",
-                                           "-3", "\t", "日本", "!7$", "! 4$", "x", "!2x$"};
+  const std::vector<std::string> pieces = {" ",  "   ", "a",    "é",   "!",    "$", "12",  "0",
+                                           "-3", "\t",  "日本", "!7$", "! 4$", "x", "!2x$"};
   QIREdsGeneralTool tool;
   for (int round = 0; round < 5000; ++round) {
     std::string text;

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-TEST(QIREdsInternalError, MetaClass_KindsAndBase) {
+TEST(QIREdsInternalError, MetaClass_KindsAndBase)
+{
   const QIREdsInternalError error(7);
   for (const char* kind : {"QIREdsInternalError", "QIRInternalError", "QIRError", "QIRBaseUnknown"})
     EXPECT_TRUE(error.IsAKindOf(kind)) << kind;
@@ -10,7 +11,8 @@ TEST(QIREdsInternalError, MetaClass_KindsAndBase) {
   EXPECT_EQ(QIREdsInternalError::CreateItself(), nullptr);
 }
 
-TEST(QIREdsInternalError, CloneSelf_CopiesWhatTheBaseCopies) {
+TEST(QIREdsInternalError, CloneSelf_CopiesWhatTheBaseCopies)
+{
   const long live = QIRBaseUnknown::GetLiveObjectCount();
   QIREdsInternalError error(5, "Msg", "Catalog");
   error.Setup("file.cpp", 42);

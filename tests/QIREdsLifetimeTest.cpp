@@ -2,21 +2,23 @@
 // must end with exactly the components it started with. Counting live objects catches both
 // a missing Release (the count stays up) and an extra one (ASan sees the use after free).
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <functional>
-#include <string>
-
 #include "QIREEdsSAXEntityResolver.h"
 #include "QIREdsMetadataDict.h"
 #include "QIREdsMetadataTool.h"
 #include "QIREdsXMLParser.h"
 
+#include <cstdlib>
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+
 namespace {
 const std::string kJobsDir = std::string(QIREDS_TEST_DATA_DIR) + "/jobs";
 
-long Live() { return QIRBaseUnknown::GetLiveObjectCount(); }
+long Live()
+{
+  return QIRBaseUnknown::GetLiveObjectCount();
+}
 
 // Checks at the end of its scope that every component made inside it is gone.
 struct BalancedScope {

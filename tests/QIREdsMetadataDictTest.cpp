@@ -1,10 +1,9 @@
 #include "QIREdsMetadataDict.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-
 #include "QIREdsTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <string>
 
 namespace {
 
@@ -33,7 +32,8 @@ TEST(QIREdsMetadataDict, Initialize_BuildsTheSchema)
     for (int j = 1; j <= r.MagnitudeColumns.Size() && j <= r.Magnitudes.Size(); ++j)
       line += (j > 1 ? "|" : "") + r.MagnitudeColumns[j] + "=" + r.Magnitudes[j];
     scope.BuildFromNum(r.ScopeKind);
-    line += "\t" + (r.ScopeName.IsNull() ? "" : r.ScopeName + "|" + r.ScopeRef + "|" + scope) + "\t";
+    line +=
+        "\t" + (r.ScopeName.IsNull() ? "" : r.ScopeName + "|" + r.ScopeRef + "|" + scope) + "\t";
     for (int j = 1; j <= r.ExtRefNames.Size(); ++j)
       line += (j > 1 ? "|" : "") + r.ExtRefNames[j] + "," + r.ExtRefFromColumns[j] + "," +
               r.ExtRefToClasses[j] + "," + r.ExtRefToUuids[j];
@@ -124,10 +124,12 @@ TEST(QIREdsMetadataDict, ClauseReaders_EveryShape)
        "WPC_PK"},
       {"CONSTRAINT FEC_UNIQ UNIQUE (Func_equip_name,Connector_name,Work_package_key)", "-",
        "Func_equip_name|Connector_name|Work_package_key", "-", "-", "FEC_UNIQ"},
-      {"CONSTRAINT SPC_CN1 FOREIGN KEY (Cableway_node_key_1) REFERENCES Cableway_Node (Cableway_node_key)",
+      {"CONSTRAINT SPC_CN1 FOREIGN KEY (Cableway_node_key_1) REFERENCES Cableway_Node "
+       "(Cableway_node_key)",
        "-", "-", "Cableway_node_key_1|Cableway_Node|Cableway_node_key",
        "SPC_CN1|Cableway_node_key_1|Cableway_Node", "SPC_CN1"},
-      {"CONSTRAINT WPC_PI FOREIGN KEY (Part_instance_ptr) REFERENCES TVQItemInstance (80A2B3BD-0000-520C-383BE49800076012)",
+      {"CONSTRAINT WPC_PI FOREIGN KEY (Part_instance_ptr) REFERENCES TVQItemInstance "
+       "(80A2B3BD-0000-520C-383BE49800076012)",
        "-", "-", "Part_instance_ptr|TVQItemInstance|80A2B3BD-0000-520C-383BE49800076012",
        "WPC_PI|Part_instance_ptr|TVQItemInstance", "WPC_PI"},
       {"CONSTRAINT K FOREIGN KEY (a,b) REFERENCES T (c,d)", "-", "-", "a,b|T|c,d", "K|a,b|T", "K"},
@@ -258,10 +260,14 @@ TEST(QIREdsMetadataDict, GetDataType_FirstWordAndWordCount)
 {
   const QIREdsMetadataDict dictionary;
   const char* const cases[][2] = {
-      {"FLOAT NOT NULL", "Double||Yes"}, {"INTEGER  NOT NULL", "Integer||Yes"},
-      {"CHAR(80)NULL", "String|80|No"},  {"CHAR(256) NOT NULL", "String|256|Yes"},
-      {"INTEGER NULL", "Integer||No"},   {"BLOB A B", "Undefined||Yes"},
-      {"CHAR)80( NULL", "String||No"},   {"INTEGER NOT NULL X", "Integer||No"},
+      {"FLOAT NOT NULL", "Double||Yes"},
+      {"INTEGER  NOT NULL", "Integer||Yes"},
+      {"CHAR(80)NULL", "String|80|No"},
+      {"CHAR(256) NOT NULL", "String|256|Yes"},
+      {"INTEGER NULL", "Integer||No"},
+      {"BLOB A B", "Undefined||Yes"},
+      {"CHAR)80( NULL", "String||No"},
+      {"INTEGER NOT NULL X", "Integer||No"},
       {"", "t|l|m"},  // empty: outputs untouched
   };
   for (const auto& c : cases) {
@@ -296,8 +302,11 @@ TEST(QIREdsMetadataDict, NamesAndMagnitudes)
   EXPECT_EQ("LENGTH|MASS|AREA|LINEMASS|LENGTH|MASS|AREA|LINEMASS", Join(magnitudes));
   EXPECT_STREQ("Cable_Instance_Cable_name",
                dictionary.ConvertToAttrKey("Cable_Instance", "Cable_name").ConvertToChar());
-  const char* const names[][2] = {{"qm41862.Cable_Route", "Cable_Route"}, {"a.b.Cable", "Cable"},
-                                  {"Cable_Route", "Cable_Route"}, {"qm41862.", ""}, {"", ""}};
+  const char* const names[][2] = {{"qm41862.Cable_Route", "Cable_Route"},
+                                  {"a.b.Cable", "Cable"},
+                                  {"Cable_Route", "Cable_Route"},
+                                  {"qm41862.", ""},
+                                  {"", ""}};
   for (const auto& c : names)
     EXPECT_STREQ(c[1], dictionary.ConvertClassNameToOrvane(c[0]).ConvertToChar()) << c[0];
   EXPECT_STREQ("QIREdsMetadataDict", dictionary.IsA());

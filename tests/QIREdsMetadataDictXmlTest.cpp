@@ -1,9 +1,7 @@
 #include "QIREdsMetadataDict.h"
-
-#include <unistd.h>
-
-#include <sys/mount.h>
-#include <sys/wait.h>
+#include "QIREdsTestSupport.h"
+#include "QIRFaultInjection.h"
+#include "QIRWriteTestSupport.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -11,15 +9,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <map>
 #include <set>
 #include <string>
-
-#include <gtest/gtest.h>
-
-#include "QIRFaultInjection.h"
-#include "QIREdsTestSupport.h"
-#include "QIRWriteTestSupport.h"
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -45,8 +41,9 @@ void Collect(const QIRIDOMNode_var& iNode, const std::string& iPath, Items& oIte
       element->GetAttribute(name, text);
       item[name] = text.ConvertToChar();
     }
-    const std::string path = iPath.empty() ? "Package"
-                             : iPath == "Package" ? item["Name"] : iPath + "/" + item["Name"];
+    const std::string path = iPath.empty()        ? "Package"
+                             : iPath == "Package" ? item["Name"]
+                                                  : iPath + "/" + item["Name"];
     oItems[iPath]["@children"] += item["@"] + " " + item["Name"] + ",";
     oItems[path] = item;
     Collect(child, path, oItems);
@@ -79,7 +76,10 @@ std::string PoolUuid(int k)
   std::snprintf(text, sizeof text, "%08d-0000-4000-8000-%012d", k, k);
   return text;
 }
-std::string Written(int k) { return PoolUuid(k).erase(23, 1); }
+std::string Written(int k)
+{
+  return PoolUuid(k).erase(23, 1);
+}
 
 // The exit status of `qireds dictionary` writing iOutput, its standard error in oError; -1
 // when the tool is not built. iLimit, when given, caps the size of the files it writes.
@@ -88,7 +88,8 @@ int RunDictionaryCommand(const fs::path& iPool, const fs::path& iOutput, std::st
 {
   const fs::path tool = fs::path(QIREDS_BINARY_DIR) / "tools" / "qireds";
   if (!fs::exists(tool)) return -1;
-  const fs::path error = fs::path(::testing::TempDir()) / ("dictxml-command-" + std::to_string(getpid()) + ".err");
+  const fs::path error =
+      fs::path(::testing::TempDir()) / ("dictxml-command-" + std::to_string(getpid()) + ".err");
   std::string command = "exec " + tool.string() + " dictionary --uuids '" + iPool.string() +
                         "' -o '" + iOutput.string() + "' >/dev/null 2>'" + error.string() + "'";
   // Ignored, so that the write past the limit fails instead of killing the tool.
@@ -196,29 +197,43 @@ TEST_F(QIREdsMetadataDictXml, GenerateOrvaneMetaData_PoolUuidsInCallOrder)
   EXPECT_EQ(9, CountTag(xml, "Unique"));
   EXPECT_EQ(26, CountTag(xml, "Relationship"));
   EXPECT_EQ("00000001-0000-4000-8000000000000001", xml["Package"]["Uuid"]);
-  const struct { const char* path; int uuid; } uuids[] = {
-      {"Work_Package", 2}, {"Work_Package/Work_package_type", 3}, {"Work_Package/WPC_PI", 6},
-      {"Work_Package/WPC_DR", 7}, {"Cable_Reference/CRC_UNIQ", 15}, {"Cable_Instance", 16},
-      {"Cable_Instance/CIC_WP", 17}, {"Cable_Instance/Cable_name", 19},
-      {"Cable_From_To/FEC_WP", 26}, {"Cableway_Arc_Points/Order_number", 117}};
+  const struct {
+    const char* path;
+    int uuid;
+  } uuids[] = {{"Work_Package", 2},
+               {"Work_Package/Work_package_type", 3},
+               {"Work_Package/WPC_PI", 6},
+               {"Work_Package/WPC_DR", 7},
+               {"Cable_Reference/CRC_UNIQ", 15},
+               {"Cable_Instance", 16},
+               {"Cable_Instance/CIC_WP", 17},
+               {"Cable_Instance/Cable_name", 19},
+               {"Cable_From_To/FEC_WP", 26},
+               {"Cableway_Arc_Points/Order_number", 117}};
   for (const auto& item : uuids) EXPECT_EQ(Written(item.uuid), xml[item.path]["Uuid"]) << item.path;
   EXPECT_EQ(Written(2), xml["Cable_Instance/CIC_WP"]["TargetRef"]);
   EXPECT_EQ(Written(19) + " " + Written(17) + " ", xml["Cable_Instance/CIC_UNIQ"]["UniqueRefs"]);
   EXPECT_EQ(Written(28) + " " + Written(29) + " " + Written(26) + " ",
             xml["Cable_From_To/FEC_UNIQ"]["UniqueRefs"]);
-  EXPECT_EQ("Simple Func_equip_name,Simple Connector_name,Simple Cable_name,Unique FEC_UNIQ,"
-            "Relationship FEC_WP,Relationship FEC_CI,",
-            xml["Cable_From_To"]["@children"]);
+  EXPECT_EQ(
+      "Simple Func_equip_name,Simple Connector_name,Simple Cable_name,Unique FEC_UNIQ,"
+      "Relationship FEC_WP,Relationship FEC_CI,",
+      xml["Cable_From_To"]["@children"]);
 
-  const struct { const char* path; const char* attribute; const char* value; } values[] = {
-      {"Work_Package", "Alias", "Work_package"}, {"Cable_Route", "@", "Extension"},
-      {"Cableway_Arc_Points", "Alias", "Cableway_Arc_Points_Key"},
-      {"Work_Package/WPC_PI", "TargetRef", "80A2B3BD-0000-520C-383BE49800076012"},
-      {"Cable_From_To/Cable_name", "MaxLength", "80"},
-      {"Cable_From_To/Cable_name", "Mandatory", "No"},
-      {"Cable_Instance/Maximum_length", "MaxLength", ""},
-      {"Cable_Reference/Weight_per_unit_length", "Magnitude", "LINEMASS"},
-      {"Cable_Instance/CIC_WP", "Mandatory", "Yes"}, {"Cable_From_To/FEC_CI", "Mandatory", "No"}};
+  const struct {
+    const char* path;
+    const char* attribute;
+    const char* value;
+  } values[] = {{"Work_Package", "Alias", "Work_package"},
+                {"Cable_Route", "@", "Extension"},
+                {"Cableway_Arc_Points", "Alias", "Cableway_Arc_Points_Key"},
+                {"Work_Package/WPC_PI", "TargetRef", "80A2B3BD-0000-520C-383BE49800076012"},
+                {"Cable_From_To/Cable_name", "MaxLength", "80"},
+                {"Cable_From_To/Cable_name", "Mandatory", "No"},
+                {"Cable_Instance/Maximum_length", "MaxLength", ""},
+                {"Cable_Reference/Weight_per_unit_length", "Magnitude", "LINEMASS"},
+                {"Cable_Instance/CIC_WP", "Mandatory", "Yes"},
+                {"Cable_From_To/FEC_CI", "Mandatory", "No"}};
   for (const auto& v : values) EXPECT_EQ(v.value, xml[v.path][v.attribute]) << v.path;
 }
 
@@ -252,10 +267,11 @@ TEST_F(QIREdsMetadataDictXml, GenerateOrvaneMetaData_LineReaderKeepsInsideItsLin
 {
   std::ofstream(_dir / "odd.dict", std::ios::binary)
       << "INTERFACENAME = { ID=" << PoolUuid(1) << " }\n"  // kept
-      << "INTERFACENAME = { ID=NODASHES }\n"                // kept as it is
-      << "INTERFACENAME = { ID\n" << std::string(3000, 'x')  // too short; then a long line
+      << "INTERFACENAME = { ID=NODASHES }\n"               // kept as it is
+      << "INTERFACENAME = { ID\n"
+      << std::string(3000, 'x')  // too short; then a long line
       << "\n\xff\xfe INTERFACENAME = { \x01\x02\x80" << std::string(40, '\0') << "\n"
-      << "INTERFACENAME = { ID=" << PoolUuid(2);            // no line end
+      << "INTERFACENAME = { ID=" << PoolUuid(2);  // no line end
   std::string trace;
   EXPECT_EQ(E_FAIL, Generate(_dir / "odd.dict", _none, _none, &trace));
   EXPECT_EQ(0U, trace.find("******************** Number of existing uuid = 3 \n")) << trace;
@@ -352,9 +368,10 @@ TEST_F(QIREdsMetadataDictXml, WriteDOMDoc_AllOrNothing)
   QIRIDOMDocument_var document;
   ASSERT_EQ(S_OK, _dictionary.CreateDOMDocument("Package", "Dictionary00.dtd", document));
   ExpectAllOrNothing(_output, [&] { return _dictionary.WriteDOMDoc(document, _output.c_str()); });
-  EXPECT_EQ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<!DOCTYPE Package SYSTEM \"Dictionary00.dtd\">\n",
-            ReadFile(_output));
+  EXPECT_EQ(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<!DOCTYPE Package SYSTEM \"Dictionary00.dtd\">\n",
+      ReadFile(_output));
 }
 
 TEST_F(QIREdsMetadataDictXml, GenerateOrvaneMetaData_AllOrNothing)

@@ -1,20 +1,21 @@
 #include "QIREdsMetadataTool.h"
 
-#include <filesystem>
-#include <functional>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "QIREdsTestSupport.h"
 #include "QIRWriteTestSupport.h"
+
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 TEST(QIREdsMetadataTool, GetComputedAttrType_KnownAndUnknownNames)
 {
   const QIREdsMetadataTool tool;
-  const char* const known[][2] = {{"CR_Total_Length", "Double"}, {"CS_Number_CI", "Integer"},
-                                  {"CI_PartNumber", "String"}, {"RT_CS_List_FilterPtr", "Uuid"}};
+  const char* const known[][2] = {{"CR_Total_Length", "Double"},
+                                  {"CS_Number_CI", "Integer"},
+                                  {"CI_PartNumber", "String"},
+                                  {"RT_CS_List_FilterPtr", "Uuid"}};
   for (const auto& attribute : known) {
     QIRUnicodeString type;
     EXPECT_EQ(S_OK, tool.GetComputedAttrType(attribute[0], type)) << attribute[0];
@@ -30,7 +31,8 @@ TEST(QIREdsMetadataTool, GetComputedAttrType_KnownAndUnknownNames)
 TEST(QIREdsMetadataTool, TranslateClass_BothForms)
 {
   const QIREdsMetadataTool tool;
-  const char* const cases[][3] = {  // name, neutral form, short form
+  const char* const cases[][3] = {
+      // name, neutral form, short form
       {"Work_Package", "qm41862.Work_Package", "Work_Package"},
       {"qm41862.Work_Package", "qm41862.Work_Package", "Work_Package"},
       {"Xqm41862Y", "Xqm41862Y", "Xqm41862Y"},
@@ -48,14 +50,23 @@ TEST(QIREdsMetadataTool, TranslateTypeToOrvane_KeysBeforeSqlType)
   const QIREdsMetadataTool tool;
   QIRVar<QIREdsMetadataTable> record;
   record.Attach(new QIREdsMetadataTable("qm41862.Odd"));
-  record->ColumnTypes = Split("CHAR(8) NULL|INTEGER NOT NULL|FLOAT NULL|CHAR(80) NOT NULL|"
-                              "BLOB NULL|CHAR(256) NOT NULL");
+  record->ColumnTypes = Split(
+      "CHAR(8) NULL|INTEGER NOT NULL|FLOAT NULL|CHAR(80) NOT NULL|"
+      "BLOB NULL|CHAR(256) NOT NULL");
   record->ExtRefFromColumns.Append("Part_instance_ptr");
-  const struct { const char* name; int index; const char* type; } cases[] = {
-      {"Equipment_key", 1, "Uuid"},       {"Cableway_Arc_Points_Key", 2, "Uuid"},
-      {"Part_instance_ptr", 6, "Uuid"},   {"Routing_priority", 2, "Integer"},
-      {"Maximum_length", 3, "Double"},    {"Cable_name", 4, "String"},
-      {"Picture", 5, ""},                 {"Cable_name", 0, ""},
+  const struct {
+    const char* name;
+    int index;
+    const char* type;
+  } cases[] = {
+      {"Equipment_key", 1, "Uuid"},
+      {"Cableway_Arc_Points_Key", 2, "Uuid"},
+      {"Part_instance_ptr", 6, "Uuid"},
+      {"Routing_priority", 2, "Integer"},
+      {"Maximum_length", 3, "Double"},
+      {"Cable_name", 4, "String"},
+      {"Picture", 5, ""},
+      {"Cable_name", 0, ""},
       {"Cable_name", 7, ""},
   };
   for (const auto& c : cases)
@@ -71,9 +82,10 @@ TEST(QIREdsMetadataTool, GetAttributeInfo_AppendsColumnsInEitherNameForm)
     QIRListValQIRUnicodeString names = Split("kept"), types;
     QIRRawCollint required;
     ASSERT_EQ(S_OK, tool.GetAttributeInfo(name, names, types, required)) << name;
-    EXPECT_EQ("kept|Cable_instance_key|Cable_reference_key|Cable_name|Cable_category|"
-              "Routing_priority|Segregation_code|Maximum_length|Work_package_key",
-              Join(names));
+    EXPECT_EQ(
+        "kept|Cable_instance_key|Cable_reference_key|Cable_name|Cable_category|"
+        "Routing_priority|Segregation_code|Maximum_length|Work_package_key",
+        Join(names));
     EXPECT_EQ("Uuid|Uuid|String|String|Integer|String|Double|Uuid", Join(types));
     for (int i = 1; i <= required.Size(); ++i) EXPECT_EQ(i < 4 || i == 8, required[i]) << i;
   }
@@ -82,8 +94,8 @@ TEST(QIREdsMetadataTool, GetAttributeInfo_AppendsColumnsInEitherNameForm)
   EXPECT_EQ(S_OK, tool.GetAttributeType("Cable_Reference", "Part_instance_ptr", type, required));
   EXPECT_STREQ("set", type.ConvertToChar());  // not a column of this class
   EXPECT_EQ(7, required);
-  EXPECT_EQ(S_OK, tool.GetAttributeType("qm41862.Work_Package", "Part_instance_ptr", type,
-                                        required));
+  EXPECT_EQ(S_OK,
+            tool.GetAttributeType("qm41862.Work_Package", "Part_instance_ptr", type, required));
   EXPECT_STREQ("Uuid", type.ConvertToChar());
   EXPECT_EQ(1, required);
 }
@@ -104,11 +116,13 @@ TEST(QIREdsMetadataTool, GetClassInfo_ShortAndNeutralNames)
 TEST(QIREdsMetadataTool, GetRelationship_ForeignKeysThenOutsideReferences)
 {
   const QIREdsMetadataTool tool;
-  const char* const cases[][2] = {  // class; relations, then attributes, then classes
+  const char* const cases[][2] = {
+      // class; relations, then attributes, then classes
       {"Cable_Instance",
        "CIC_WP|CIC_CR Work_package_key|Cable_reference_key Work_Package|Cable_Reference"},
-      {"qm41862.Work_Package", "WPC_PI|WPC_DR Part_instance_ptr|Document_revision_ptr "
-                               "TVQItemInstance|TVQDocumentRevision"},
+      {"qm41862.Work_Package",
+       "WPC_PI|WPC_DR Part_instance_ptr|Document_revision_ptr "
+       "TVQItemInstance|TVQDocumentRevision"},
       {"Published_Connector", "  "},
   };
   for (const auto& c : cases) {
@@ -116,10 +130,12 @@ TEST(QIREdsMetadataTool, GetRelationship_ForeignKeysThenOutsideReferences)
     EXPECT_EQ(S_OK, tool.GetRelationship(c[0], relations, attributes, classes)) << c[0];
     EXPECT_EQ(c[1], Join(relations) + " " + Join(attributes) + " " + Join(classes));
   }
-  EXPECT_STREQ("CIC_WP", tool.TransRelationNameToOrvane("Cable_Instance", "Work_package_key")
-                             .ConvertToChar());
-  EXPECT_STREQ("EPC_CN", tool.TransRelationNameToOrvane("Equipment_Port", "Cableway_node_key")
-                             .ConvertToChar());
+  EXPECT_STREQ(
+      "CIC_WP",
+      tool.TransRelationNameToOrvane("Cable_Instance", "Work_package_key").ConvertToChar());
+  EXPECT_STREQ(
+      "EPC_CN",
+      tool.TransRelationNameToOrvane("Equipment_Port", "Cableway_node_key").ConvertToChar());
   EXPECT_STREQ("Work_package_key",
                tool.TransRelationNameToOrvane("Nowhere", "Work_package_key").ConvertToChar());
 }

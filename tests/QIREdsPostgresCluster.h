@@ -2,18 +2,17 @@
 #define QIREdsPostgresCluster_H
 // A throwaway PostgreSQL cluster for the suites that need a real server.
 
-#include <netinet/in.h>
-#include <pwd.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <netinet/in.h>
+#include <pwd.h>
 #include <sstream>
 #include <string>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 namespace QIREdsPostgresCluster {

@@ -1,18 +1,16 @@
 // Runs `qireds sql --postgres` in a throwaway PostgreSQL cluster and reads back what the
 // server made of it.
 #include "QIREdsMetadataDict.h"
-
-#include <gtest/gtest.h>
+#include "QIREdsPostgresCluster.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <map>
 #include <string>
 #include <vector>
-
-#include "QIREdsPostgresCluster.h"
 
 namespace {
 
@@ -73,7 +71,8 @@ TEST(QIREdsPostgres, SchemaCreatesWhatTheDictionarySays)
   // First column of each constraint; the referenced side only for foreign keys.
   const std::string constraints =
       "SELECT t.relname || ' ' || a.attname || coalesce(' ' || rt.relname || ' ' || ra.attname, '')"
-      " FROM pg_constraint c JOIN pg_namespace n ON n.oid = c.connamespace AND n.nspname = 'qm41862'"
+      " FROM pg_constraint c JOIN pg_namespace n ON n.oid = c.connamespace AND n.nspname = "
+      "'qm41862'"
       " JOIN pg_class t ON t.oid = c.conrelid"
       " JOIN pg_attribute a ON a.attrelid = c.conrelid AND a.attnum = c.conkey[1]"
       " LEFT JOIN pg_class rt ON rt.oid = c.confrelid"

@@ -2,21 +2,20 @@
 // PostgreSQL databases in a throwaway cluster. The same cases run on both engines.
 #include "QIREdsSchemaSync.h"
 
-#include <gtest/gtest.h>
-#include <sqlite3.h>
+#include "QIREdsPostgresCluster.h"
+#include "QIREdsTestSupport.h"
 
-#include <sys/wait.h>
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <memory>
+#include <sqlite3.h>
 #include <sstream>
 #include <string>
-
-#include "QIREdsPostgresCluster.h"
-#include "QIREdsTestSupport.h"
+#include <sys/wait.h>
 
 namespace {
 

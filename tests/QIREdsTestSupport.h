@@ -2,16 +2,15 @@
 #define QIREdsTestSupport_H
 // Helpers the suites share: lists compared as one text, files and streams as strings.
 
-#include <fstream>
-#include <iterator>
-#include <sstream>
-#include <string>
-
-#include <gtest/gtest.h>
-
 #include "QIRFaultInjection.h"
 #include "QIRLists.h"
 #include "QIRSequenceOctet.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <sstream>
+#include <string>
 
 inline std::string Join(const QIRListValQIRUnicodeString& iList, const char* iSeparator = "|")
 {

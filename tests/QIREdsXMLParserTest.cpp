@@ -1,17 +1,16 @@
 #include "QIREdsXMLParser.h"
 
-#include <gtest/gtest.h>
+#include "QIREdsTestSupport.h"
+#include "QIRFaultInjection.h"
+#include "QIRWriteTestSupport.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
-
-#include "QIRFaultInjection.h"
-#include "QIREdsTestSupport.h"
-#include "QIRWriteTestSupport.h"
 
 namespace {
 const std::string kJobsDir = std::string(QIREDS_TEST_DATA_DIR) + "/jobs";
@@ -55,14 +54,16 @@ std::string Output(const std::string& iCommand)
   std::string output;
   if (FILE* pipe = popen((iCommand + " 2>&1").c_str(), "r")) {
     char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      output.append(buffer, n);
     if (pclose(pipe) != 0) output += "[exit status not 0]";
   }
   return output;
 }
 }  // namespace
 
-TEST(QIREdsXMLParser, Writers_IndependentReadersAgree) {
+TEST(QIREdsXMLParser, Writers_IndependentReadersAgree)
+{
   QIREdsXMLParser parser;
   ASSERT_EQ(parser.Init("EDB_Jobs", "3"), S_OK);
   ASSERT_EQ(parser.AppendJobDefinition("J1", "Route", "Kabel Ä–ß 中"), S_OK);
@@ -79,13 +80,16 @@ TEST(QIREdsXMLParser, Writers_IndependentReadersAgree) {
   ASSERT_EQ(parser.AppendJobDefinition("J1", "Shadow", "dup"), S_OK);
   EXPECT_EQ(parser.InsertJobInput("J1", "Late", "v", "t"), S_OK);  // to the first J1
 
-  const std::filesystem::path file = std::filesystem::temp_directory_path() /
-                                     ("qireds-jobs-" + std::to_string(getpid()) + ".xml");
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / ("qireds-jobs-" + std::to_string(getpid()) + ".xml");
   std::ofstream(file, std::ios::binary) << Written(parser);
   if (std::system("command -v xmllint >/dev/null && command -v python3 >/dev/null") != 0)
     GTEST_SKIP() << "xmllint or python3 missing";
-  EXPECT_EQ(Output("xmllint --noout --dtdvalid '" + kJobsDir + "/EdsJobs.dtd' '" + file.string() + "'"), "");
-  EXPECT_EQ(Output("PYTHONIOENCODING=utf-8 python3 '" + kJobsDir + "/list_jobs.py' '" + file.string() + "'"),
+  EXPECT_EQ(
+      Output("xmllint --noout --dtdvalid '" + kJobsDir + "/EdsJobs.dtd' '" + file.string() + "'"),
+      "");
+  EXPECT_EQ(Output("PYTHONIOENCODING=utf-8 python3 '" + kJobsDir + "/list_jobs.py' '" +
+                   file.string() + "'"),
             "EDB_Jobs|3\n"
             "EDB_Job|EDB_Id=J1|EDB_Type=Route|EDB_JobInput=Kabel Ä–ß 中\n"
             " EDB_JobInData|EDB_iAttrName=Length|EDB_iAttrValue=12.5|EDB_iAttrType=Double\n"
@@ -105,7 +109,8 @@ TEST(QIREdsXMLParser, Writers_IndependentReadersAgree) {
   std::filesystem::remove(file);
 }
 
-TEST(QIREdsXMLParser, Readers_ValidDocument) {
+TEST(QIREdsXMLParser, Readers_ValidDocument)
+{
   QIREdsXMLParser parser;
   ASSERT_EQ(parser.LoadFile((kJobsDir + "/valid.xml").c_str(), 0), S_OK);
   const auto read = [&parser](const std::string& iReader, const char* iJob) {
@@ -117,10 +122,13 @@ TEST(QIREdsXMLParser, Readers_ValidDocument) {
     if (iReader == "output") hr = parser.GetJobOutput(iJob, x, y, z);
     if (iReader == "delete") hr = parser.GetJobDeleteErrOutput(iJob, x, y, z);
     if (iReader == "report") hr = parser.GetJobReportOutput(iJob, x);
-    if (iReader == "twice") parser.GetJobInput(iJob, x, y, z), hr = parser.GetJobInput(iJob, x, y, z);
+    if (iReader == "twice")
+      parser.GetJobInput(iJob, x, y, z), hr = parser.GetJobInput(iJob, x, y, z);
     return std::to_string(hr) + ":" + Join(x) + "/" + Join(y) + "/" + Join(z);
   };
-  struct Case { const char *Reader, *Job, *Expected; } const cases[] = {
+  struct Case {
+    const char *Reader, *Job, *Expected;
+  } const cases[] = {
       {"jobs", "", "0:J1|J2/Route|Delete/cable C-17|"},
       {"input", "J1", "0:Length|Note/12.5|/Double|"},
       {"context", "J1", "0:Package/WP-2/String"},
@@ -131,19 +139,22 @@ TEST(QIREdsXMLParser, Readers_ValidDocument) {
       {"input", "J9", "0://"},
       {"twice", "J1", "0:Length|Note|Length|Note/12.5||12.5|/Double||Double|"},
   };
-  for (const Case& c : cases) EXPECT_EQ(read(c.Reader, c.Job), c.Expected) << c.Reader << " " << c.Job;
+  for (const Case& c : cases)
+    EXPECT_EQ(read(c.Reader, c.Job), c.Expected) << c.Reader << " " << c.Job;
 
   QIRUnicodeString key, file, type, parm("kept");
   EXPECT_EQ(parser.GetJobError("J2", key, file, type, parm), E_FAIL);
   EXPECT_EQ(parser.GetJobError("J9", key, file, type, parm), E_FAIL);
   EXPECT_EQ(parser.GetSingleJobDefinition(key, file, parm), E_FAIL);  // two jobs
-  EXPECT_STREQ(parm.ConvertToChar(), "kept");  // untouched
-  ASSERT_EQ(parser.GetJobError("J1", key, file, type, parm), S_OK);  // the first of two
+  EXPECT_STREQ(parm.ConvertToChar(), "kept");                         // untouched
+  ASSERT_EQ(parser.GetJobError("J1", key, file, type, parm), S_OK);   // the first of two
   EXPECT_EQ(std::string(key.ConvertToChar()) + file.ConvertToChar() + type.ConvertToChar() +
-            parm.ConvertToChar(), "E1routesfatala@b");
+                parm.ConvertToChar(),
+            "E1routesfatala@b");
 }
 
-TEST(QIREdsXMLParser, JobLookup_FollowsEveryChangeOfTheDocument) {
+TEST(QIREdsXMLParser, JobLookup_FollowsEveryChangeOfTheDocument)
+{
   QIREdsXMLParser parser;
   parser.Init("EDB_Jobs", "1");
   parser.AppendJobDefinition("A", "first", "");
@@ -178,14 +189,16 @@ TEST(QIREdsXMLParser, JobLookup_FollowsEveryChangeOfTheDocument) {
   ASSERT_EQ(parser.LoadStream(&text, 0, nullptr), S_OK);
   EXPECT_EQ(TypeOf(parser, "A"), "second");
   // Another document, loaded with the same modification count, is indexed afresh.
-  const _SEQUENCE_octet other = Octets("<EDB_Jobs><EDB_Job EDB_Id=\"A\" EDB_Type=\"other\"/></EDB_Jobs>");
+  const _SEQUENCE_octet other =
+      Octets("<EDB_Jobs><EDB_Job EDB_Id=\"A\" EDB_Type=\"other\"/></EDB_Jobs>");
   ASSERT_EQ(parser.LoadStream(&other, 0, nullptr), S_OK);
   EXPECT_EQ(TypeOf(parser, "A"), "other");
   EXPECT_EQ(parser.InsertJobOutput("A", "o", "v", "t"), S_OK);
   EXPECT_EQ(ChildTags(JobAt(parser, 0)), "EDB_JobOutData");
 }
 
-TEST(QIREdsXMLParser, Failures_CodesAndWhatIsLeft) {
+TEST(QIREdsXMLParser, Failures_CodesAndWhatIsLeft)
+{
   QIREdsXMLParser parser, empty;
   parser.Init("EDB_Jobs", "1");
   parser.AppendJobDefinition("J1", "Route", "");
@@ -238,7 +251,9 @@ TEST(QIREdsXMLParser, Writers_RefuseWhatNoLoaderReadsBack)
   const std::string before = Written(parser);
   const std::string tooLong(QIREdsXMLParser::kLargestValue + 1, 'x');
   Strings rows, params;
-  for (const char* bad : {"a\x01" "b", "\x0B", "x\xEF\xBF\xBE", "\xEF\xBF\xBF", tooLong.c_str()}) {
+  for (const char* bad : {"a\x01"
+                          "b",
+                          "\x0B", "x\xEF\xBF\xBE", "\xEF\xBF\xBF", tooLong.c_str()}) {
     SCOPED_TRACE(testing::PrintToString(std::string(bad).substr(0, 8)));
     EXPECT_EQ(parser.AppendJobDefinition("J2", "T", bad), E_INVALIDARG);
     EXPECT_EQ(parser.InsertJobInput("J1", "N", bad, "String"), E_INVALIDARG);
@@ -275,7 +290,8 @@ TEST(QIREdsXMLParser, Writers_RefuseWhatNoLoaderReadsBack)
   EXPECT_TRUE(values[1] == value);
 }
 
-TEST(QIREdsXMLParser, DumpXML_OnlyWithTraceVariable) {
+TEST(QIREdsXMLParser, DumpXML_OnlyWithTraceVariable)
+{
   QIREdsXMLParser parser;
   parser.Init("EDB_Jobs", "1");
   unsetenv("ECDBClientTraces");
@@ -288,13 +304,15 @@ TEST(QIREdsXMLParser, DumpXML_OnlyWithTraceVariable) {
   }
   unsetenv("ECDBClientTraces");
   EXPECT_EQ(out[0], "");
-  EXPECT_EQ(out[1], "------------------------------------------------------------ \n"
-                    "----------- XML Dump --------------------------------------- \n" +
-                        Written(parser) +
-                        " \n----------- XML Dump --------------------------------------- \n");
+  EXPECT_EQ(out[1],
+            "------------------------------------------------------------ \n"
+            "----------- XML Dump --------------------------------------- \n" +
+                Written(parser) +
+                " \n----------- XML Dump --------------------------------------- \n");
 }
 
-TEST(QIREdsXMLParser, CopyFromParser_InputsThenRowsAndOutputs) {
+TEST(QIREdsXMLParser, CopyFromParser_InputsThenRowsAndOutputs)
+{
   QIREdsXMLParser source, target, elsewhere;
   source.Init("EDB_Jobs", "1");
   source.AppendJobDefinition("J1", "Route", "");
@@ -308,8 +326,9 @@ TEST(QIREdsXMLParser, CopyFromParser_InputsThenRowsAndOutputs) {
   target.AppendJobDefinition("J1", "Route", "");
   EXPECT_EQ(target.InsertSingleJobOutputFromParser(&source), S_OK);
   EXPECT_EQ(target.InsertSingleJobInputFromParser(&source), S_OK);
-  EXPECT_EQ(ChildTags(JobAt(target, 0)), "EDB_JobReportOutData,EDB_JobReportOutData,EDB_JobOutData,"
-                                         "EDB_JobOutData,EDB_JobOutData,EDB_JobInData");
+  EXPECT_EQ(ChildTags(JobAt(target, 0)),
+            "EDB_JobReportOutData,EDB_JobReportOutData,EDB_JobOutData,"
+            "EDB_JobOutData,EDB_JobOutData,EDB_JobInData");
   Strings names, values, types;
   target.GetJobOutput("J1", names, values, types);
   EXPECT_EQ(Join(names) + "/" + Join(values), "o1|o2|o3/1|2|3");
@@ -327,7 +346,8 @@ TEST(QIREdsXMLParser, CopyFromParser_InputsThenRowsAndOutputs) {
   EXPECT_EQ(Written(target), before);
 }
 
-TEST(QIREdsXMLParser, GenerateFile_AllOrNothing) {
+TEST(QIREdsXMLParser, GenerateFile_AllOrNothing)
+{
   QIREdsXMLParser parser;
   ASSERT_EQ(S_OK, parser.Init("EDB_Jobs", "2"));
   ASSERT_EQ(S_OK, parser.AppendJobDefinition("J1", "Delete", "x"));

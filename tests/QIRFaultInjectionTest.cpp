@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-TEST(QIRFaultInjection, UnknownPoint_StopsTheRun) {
+TEST(QIRFaultInjection, UnknownPoint_StopsTheRun)
+{
   EXPECT_DEATH(QIRFailCall("SetAtribute"), "unknown point \"SetAtribute\"");
   EXPECT_DEATH(QIRFailCall(nullptr), "unknown point");
   EXPECT_DEATH(QIRFaultFired("Nowhere"), "unknown point");
@@ -11,7 +12,8 @@ TEST(QIRFaultInjection, UnknownPoint_StopsTheRun) {
   QIRFailNothing();
 }
 
-TEST(QIRFaultInjection, Fired_OnlyTheSkippedToCallAndUntilRearmed) {
+TEST(QIRFaultInjection, Fired_OnlyTheSkippedToCallAndUntilRearmed)
+{
   QIRFailCall("FOpen", 1);
   EXPECT_FALSE(QIRCallShouldFail("WriteFileOpen"));  // another point, not armed
   EXPECT_FALSE(QIRCallShouldFail("FOpen"));

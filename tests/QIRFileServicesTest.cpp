@@ -1,16 +1,15 @@
 #include "QIRFileServices.h"
 
-#include <gtest/gtest.h>
+#include "QIRFaultInjection.h"
+#include "QIRWriteTestSupport.h"
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <set>
 #include <string>
 #include <vector>
-
-#include "QIRFaultInjection.h"
-#include "QIRWriteTestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -18,7 +17,8 @@ namespace {
 
 // A private tree: root/a/b/target, root/a/loop -> root, root/link -> outside (holds hidden).
 struct Tree {
-  Tree() : Root(mkdtemp(&std::string("/tmp/qirfiles.XXXXXX")[0])) {
+  Tree() : Root(mkdtemp(&std::string("/tmp/qirfiles.XXXXXX")[0]))
+  {
     fs::create_directories(Root / "root/a/b");
     fs::create_directories(Root / "outside");
     std::ofstream(Root / "root/a/b/target") << "one\n\nlonger line\nlast";
@@ -33,7 +33,8 @@ struct Tree {
 
 }  // namespace
 
-TEST(QIRFileServices, MakePath_JoinsAndNeverOverruns) {
+TEST(QIRFileServices, MakePath_JoinsAndNeverOverruns)
+{
   char path[16];
   EXPECT_EQ(QIRMakePath("dir/", "name", path, sizeof path), S_OK);
   EXPECT_STREQ(path, "dir/name");
@@ -44,7 +45,8 @@ TEST(QIRFileServices, MakePath_JoinsAndNeverOverruns) {
   EXPECT_EQ(path[9], '#');
 }
 
-TEST(QIRFileServices, SplitPathVariable_SkipsEmptyEntriesKeepsOrder) {
+TEST(QIRFileServices, SplitPathVariable_SkipsEmptyEntriesKeepsOrder)
+{
   using Entries = std::vector<std::string>;
   EXPECT_EQ(Entries({"/a", "b c", "/a"}), QIRSplitPathVariable("/a:b c:/a"));
   EXPECT_EQ(Entries({"/x", "/y"}), QIRSplitPathVariable("::/x:::/y:"));
@@ -54,7 +56,8 @@ TEST(QIRFileServices, SplitPathVariable_SkipsEmptyEntriesKeepsOrder) {
   EXPECT_EQ(Entries(), QIRSplitPathVariable(nullptr));
 }
 
-TEST(QIRFileServices, FindPath_BelowWithoutLinksAndAlongVariable) {
+TEST(QIRFileServices, FindPath_BelowWithoutLinksAndAlongVariable)
+{
   const Tree tree;
   char path[256];
   ASSERT_EQ(QIRFindPath("target", tree.Path("root").c_str(), path, sizeof path), S_OK);
@@ -65,12 +68,14 @@ TEST(QIRFileServices, FindPath_BelowWithoutLinksAndAlongVariable) {
 
   const std::string entries = "/nonexistent:" + tree.Path("root/a") + ":" + tree.Path("root/a/b");
   setenv("QIRFileServicesTestPath", entries.c_str(), 1);
-  ASSERT_EQ(QIRGetFilePathFromOfficialVariable("target", "QIRFileServicesTestPath", path,
-                                               sizeof path), S_OK);
+  ASSERT_EQ(
+      QIRGetFilePathFromOfficialVariable("target", "QIRFileServicesTestPath", path, sizeof path),
+      S_OK);
   EXPECT_EQ(path, tree.Path("root/a/b/target"));
 }
 
-TEST(QIRFileServices, FGets_LinesUntilEnd) {
+TEST(QIRFileServices, FGets_LinesUntilEnd)
+{
   const Tree tree;
   QIRFileHandle handle = nullptr;
   ASSERT_EQ(QIRFOpen(tree.Path("root/a/b/target").c_str(), "r", &handle), S_OK);
@@ -84,7 +89,8 @@ TEST(QIRFileServices, FGets_LinesUntilEnd) {
   EXPECT_EQ(QIRFClose(handle), S_OK);
 }
 
-TEST(QIRFileServices, FOpen_MissingOrArmedFails) {
+TEST(QIRFileServices, FOpen_MissingOrArmedFails)
+{
   const Tree tree;
   QIRFileHandle handle = reinterpret_cast<QIRFileHandle>(&handle);
   EXPECT_EQ(QIRFOpen(tree.Path("none").c_str(), "r", &handle), E_FAIL);
@@ -97,13 +103,13 @@ TEST(QIRFileServices, FOpen_MissingOrArmedFails) {
   EXPECT_TRUE(Fired("FOpen"));
 }
 
-TEST(QIRFileServices, WriteFileAtomically_AllOrNothing) {
+TEST(QIRFileServices, WriteFileAtomically_AllOrNothing)
+{
   const Tree tree;
   const std::string text = "<?xml version=\"1.0\"?>\n<new/>\n";
   const fs::path target = tree.Root / "root/a/out.xml";
-  ExpectAllOrNothing(target, [&] {
-    return QIRWriteFileAtomically(target.c_str(), text.data(), text.size());
-  });
+  ExpectAllOrNothing(
+      target, [&] { return QIRWriteFileAtomically(target.c_str(), text.data(), text.size()); });
   EXPECT_EQ(text, ReadFile(target));
 
   // Without an older file, a failed write leaves no file at all.
@@ -126,7 +132,8 @@ TEST(QIRFileServices, WriteFileAtomically_AllOrNothing) {
   EXPECT_EQ("", ReadFile(fresh));
 }
 
-TEST(QIRFileServices, WriteFileAtomically_KeepsLinksModesAndDevices) {
+TEST(QIRFileServices, WriteFileAtomically_KeepsLinksModesAndDevices)
+{
   const Tree tree;
   const fs::path target = tree.Root / "outside/kept";
   std::ofstream(target) << "old";
@@ -145,7 +152,8 @@ TEST(QIRFileServices, WriteFileAtomically_KeepsLinksModesAndDevices) {
 }
 
 // Renaming needs only the directory's permission; the file's own must still be asked for.
-TEST(QIRFileServices, WriteFileAtomically_RefusesReadOnlyFile) {
+TEST(QIRFileServices, WriteFileAtomically_RefusesReadOnlyFile)
+{
   const Tree tree;
   const fs::path target = tree.Root / "root/read-only";
   std::ofstream(target) << "old";
@@ -155,9 +163,9 @@ TEST(QIRFileServices, WriteFileAtomically_RefusesReadOnlyFile) {
   const std::set<std::string> before = Listing(target.parent_path());
   // Root may write anything: the check runs as an unprivileged user.
   EXPECT_EQ(1, ChildStatus([&] {
-    if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return S_OK;
-    return QIRWriteFileAtomically(target.c_str(), "new", 3);
-  }));
+              if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return S_OK;
+              return QIRWriteFileAtomically(target.c_str(), "new", 3);
+            }));
   EXPECT_EQ("old", ReadFile(target));
   EXPECT_EQ(before, Listing(target.parent_path()));
 }

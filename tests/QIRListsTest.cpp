@@ -1,10 +1,11 @@
 #include "QIRLists.h"
 
-#include <gtest/gtest.h>
-
 #include "QIRError.h"
 
-TEST(QIRLists, InsertAtLocateAndAppendToItself) {
+#include <gtest/gtest.h>
+
+TEST(QIRLists, InsertAtLocateAndAppendToItself)
+{
   QIRListValQIRUnicodeString list;
   list.Append("b");
   list.InsertAt(2, "c");
@@ -18,7 +19,8 @@ TEST(QIRLists, InsertAtLocateAndAppendToItself) {
   EXPECT_EQ(list.Locate("b", -3), 2);
 }
 
-TEST(QIRLists, OutOfRange_RaisesPlatformError) {
+TEST(QIRLists, OutOfRange_RaisesPlatformError)
+{
   const long live = QIRBaseUnknown::GetLiveObjectCount();
   QIRRawColldouble list;
   list.Append(1.5);

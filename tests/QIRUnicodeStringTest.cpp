@@ -1,9 +1,8 @@
 #include "QIRUnicodeString.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <climits>
+#include <gtest/gtest.h>
 #include <random>
 #include <string>
 #include <vector>
@@ -12,16 +11,18 @@ namespace {
 
 using Chars = std::vector<std::string>;  // one UTF-8 character per entry: the oracle's positions
 
-std::string Join(Chars::const_iterator iBegin, Chars::const_iterator iEnd) {
+std::string Join(Chars::const_iterator iBegin, Chars::const_iterator iEnd)
+{
   std::string text;
   for (; iBegin < iEnd; ++iBegin) text += *iBegin;
   return text;
 }
 
 // Mostly ASCII with wide characters between, so that runs of eight ASCII bytes come and go.
-Chars RandomChars(std::mt19937& ioRandom, int iMaxLength) {
-  static const char* const kAlphabet[] = {"a", "b", " ", "a", "\xC3\xA9", "\xE2\x82\xAC",
-                                          "\xF0\x9D\x84\x9E"};
+Chars RandomChars(std::mt19937& ioRandom, int iMaxLength)
+{
+  static const char* const kAlphabet[] = {
+      "a", "b", " ", "a", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9D\x84\x9E"};
   Chars chars(std::uniform_int_distribution<int>(0, iMaxLength)(ioRandom));
   for (std::string& c : chars) c = kAlphabet[std::uniform_int_distribution<int>(0, 6)(ioRandom)];
   return chars;
@@ -29,7 +30,8 @@ Chars RandomChars(std::mt19937& ioRandom, int iMaxLength) {
 
 }  // namespace
 
-TEST(QIRUnicodeString, Positions_AgreeWithCharacterOracle) {
+TEST(QIRUnicodeString, Positions_AgreeWithCharacterOracle)
+{
   std::mt19937 random(20240611);  // fixed seed: failures replay
   for (int round = 0; round < 2000; ++round) {
     const Chars text = RandomChars(random, 40), needle = RandomChars(random, 3);
@@ -61,10 +63,12 @@ TEST(QIRUnicodeString, Positions_AgreeWithCharacterOracle) {
   }
 }
 
-TEST(QIRUnicodeString, UTF8_ReplacedOnConstructionRejectedOnBuild) {
+TEST(QIRUnicodeString, UTF8_ReplacedOnConstructionRejectedOnBuild)
+{
   EXPECT_STREQ(QIRUnicodeString("a\xC3(\xFF").ConvertToChar(), "a\xEF\xBF\xBD(\xEF\xBF\xBD");
-  const char* const kMalformed[] = {"\xC0\x80", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
-                                    "\xE2\x82", "\x80", "\xF5\x80\x80\x80", "abcdefgh\xC3"};
+  const char* const kMalformed[] = {"\xC0\x80",         "\xE0\x80\xAF", "\xED\xA0\x80",
+                                    "\xF4\x90\x80\x80", "\xE2\x82",     "\x80",
+                                    "\xF5\x80\x80\x80", "abcdefgh\xC3"};
   for (const char* bytes : kMalformed) {
     QIRUnicodeString string("kept?");
     EXPECT_EQ(string.BuildFromUTF8(bytes, std::char_traits<char>::length(bytes)), E_FAIL) << bytes;
@@ -81,13 +85,26 @@ TEST(QIRUnicodeString, UTF8_ReplacedOnConstructionRejectedOnBuild) {
   EXPECT_EQ(string.Strip(QIRUnicodeString::QIRStripBoth, '\xAC'), wide);
 }
 
-TEST(QIRUnicodeString, ConvertToNum_Table) {
-  struct Case { const char* Text; const char* Format; int Read; int Value; };
+TEST(QIRUnicodeString, ConvertToNum_Table)
+{
+  struct Case {
+    const char* Text;
+    const char* Format;
+    int Read;
+    int Value;
+  };
   const Case kCases[] = {
-      {" \t 42", "%d", 1, 42}, {"-17abc", "%d", 1, -17}, {"abc", "%d", 0, 5},
-      {"-", "%d", 0, 5},       {"1a", "%x", 1, 26},      {"0x1F", "%i", 1, 31},
-      {"12345", "%3d", 1, 123}, {"n=7", "n=%d", 1, 7},   {"7", "%s", 0, 5},
-      {"99999999999999999999", "%d", 1, INT_MAX},        {"-99999999999", "%d", 1, INT_MIN},
+      {" \t 42", "%d", 1, 42},
+      {"-17abc", "%d", 1, -17},
+      {"abc", "%d", 0, 5},
+      {"-", "%d", 0, 5},
+      {"1a", "%x", 1, 26},
+      {"0x1F", "%i", 1, 31},
+      {"12345", "%3d", 1, 123},
+      {"n=7", "n=%d", 1, 7},
+      {"7", "%s", 0, 5},
+      {"99999999999999999999", "%d", 1, INT_MAX},
+      {"-99999999999", "%d", 1, INT_MIN},
   };
   for (const Case& c : kCases) {
     int value = 5;
@@ -96,7 +113,8 @@ TEST(QIRUnicodeString, ConvertToNum_Table) {
   }
 }
 
-TEST(QIRUnicodeString, BuildFromNum_Formats) {
+TEST(QIRUnicodeString, BuildFromNum_Formats)
+{
   QIRUnicodeString string;
   string.BuildFromNum(42, "[%05d]");
   EXPECT_STREQ(string.ConvertToChar(), "[00042]");
@@ -104,7 +122,8 @@ TEST(QIRUnicodeString, BuildFromNum_Formats) {
   EXPECT_STREQ(string.ConvertToChar(), "9");
 }
 
-TEST(QIRUnicodeString, Token_RunsOfSeparatorsAndWideSeparators) {
+TEST(QIRUnicodeString, Token_RunsOfSeparatorsAndWideSeparators)
+{
   QIRToken token(",,a, b;;c,");
   for (const char* expected : {"a", "b", "c", ""})
     EXPECT_STREQ(token.GetNextToken(", ;").ConvertToChar(), expected);
@@ -116,7 +135,8 @@ TEST(QIRUnicodeString, Token_RunsOfSeparatorsAndWideSeparators) {
 // Texts long enough to span many position marks, built by appending pieces that turn a
 // plain-ASCII text wide and back, so the index kept across appends is checked against a
 // text indexed from scratch.
-TEST(QIRUnicodeString, Positions_LongTextsBuiltByAppending) {
+TEST(QIRUnicodeString, Positions_LongTextsBuiltByAppending)
+{
   std::mt19937 random(777);  // fixed seed: failures replay
   for (int round = 0; round < 300; ++round) {
     Chars text;

@@ -2,23 +2,21 @@
 #define QIRWriteTestSupport_H
 // Checks that a write of a file is all or nothing, whichever step of it fails.
 
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "QIRCodes.h"
+#include "QIREdsTestSupport.h"
+#include "QIRFaultInjection.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <set>
-#include <string>
-
 #include <gtest/gtest.h>
-
-#include "QIRCodes.h"
-#include "QIRFaultInjection.h"
-#include "QIREdsTestSupport.h"
+#include <set>
+#include <signal.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 inline std::set<std::string> Listing(const std::filesystem::path& iDirectory)
 {

@@ -1,12 +1,10 @@
 #include "QIRXMLCheck.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
-#include <string>
-
 #include <gtest/gtest.h>
+#include <string>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -71,9 +69,8 @@ TEST_F(QIRXMLCheck, ExternalEntities_AreRefusedAndNeverRead)
   const std::string general =
       File("general.xml", "<!DOCTYPE a [<!ENTITY leak SYSTEM \"" + secret + "\">]>\n<a>&leak;</a>");
   EXPECT_EQ(general + ":2:10: external entity 'leak' is not loaded", Check(general));
-  const std::string parameter =
-      File("parameter.xml", "<!DOCTYPE a [\n<!ENTITY % defs SYSTEM \"" + secret +
-                                "\">\n%defs;\n]>\n<a/>");
+  const std::string parameter = File("parameter.xml", "<!DOCTYPE a [\n<!ENTITY % defs SYSTEM \"" +
+                                                          secret + "\">\n%defs;\n]>\n<a/>");
   EXPECT_EQ(0U, Check(parameter).find(parameter + ":2:"));
   EXPECT_NE(std::string::npos, Check(parameter).find("'%defs' is not loaded"));
   const std::string remote = kJobsDir + "/external-http.xml";
@@ -88,10 +85,11 @@ TEST_F(QIRXMLCheck, NamedDefinition_AloneDecidesValidity)
 {
   const std::string dtd = kJobsDir + "/EdsJobs.dtd";
   EXPECT_EQ("", Check(kJobsDir + "/valid.xml", dtd.c_str()));
-  EXPECT_EQ(kJobsDir + "/invalid.xml:4: Element EDB_Job content does not follow the DTD, "
-                       "expecting (EDB_JobInData | EDB_JobContextInData | EDB_JobOutData | "
-                       "EDB_JobDeleteErrOutData | EDB_JobReportOutData | EDB_JobError)*, got "
-                       "(EDB_JobComment )",
+  EXPECT_EQ(kJobsDir +
+                "/invalid.xml:4: Element EDB_Job content does not follow the DTD, "
+                "expecting (EDB_JobInData | EDB_JobContextInData | EDB_JobOutData | "
+                "EDB_JobDeleteErrOutData | EDB_JobReportOutData | EDB_JobError)*, got "
+                "(EDB_JobComment )",
             Check(kJobsDir + "/invalid.xml", dtd.c_str()));
   // An internal subset that allows anything does not widen the named definition.
   const std::string evil = File("evil.xml", "<!DOCTYPE Evil [<!ELEMENT Evil ANY>]>\n<Evil/>");

@@ -1,24 +1,23 @@
 #include "QIRXMLServices.h"
 
-#include <arpa/inet.h>
-#include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "QIREdsTestSupport.h"
+#include "QIRFaultInjection.h"
+#include "QIRWriteTestSupport.h"
 
+#include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <random>
 #include <string>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
-
-#include "QIRFaultInjection.h"
-#include "QIREdsTestSupport.h"
-#include "QIRWriteTestSupport.h"
 
 namespace {
 
@@ -28,7 +27,8 @@ const std::string kData = std::string(QIREDS_TEST_DATA_DIR) + "/xml/";
 
 struct Options {
   QIRListValQIRUnicodeString Names, Values;
-  Options(std::initializer_list<std::pair<const char*, const char*>> iPairs = {}) {
+  Options(std::initializer_list<std::pair<const char*, const char*>> iPairs = {})
+  {
     for (const auto& pair : iPairs) {
       Names.Append(pair.first);
       Values.Append(pair.second);
@@ -38,7 +38,8 @@ struct Options {
 
 class Messages final : public QIRISAXErrorHandler {
  public:
-  void Error(const QIRUnicodeString& iMessage) override {
+  void Error(const QIRUnicodeString& iMessage) override
+  {
     Text += iMessage.ConvertToChar() + std::string("\n");
   }
   std::string Text;
@@ -49,7 +50,8 @@ class Resolver final : public QIRISAXEntityResolver {
  public:
   explicit Resolver(bool iFromFile) : FromFile(iFromFile) {}
   HRESULT ResolveEntity(const QIRUnicodeString&, const QIRUnicodeString& iSystemId,
-                        QIRISAXInputSource_var& oSource) override {
+                        QIRISAXInputSource_var& oSource) override
+  {
     ++Calls;
     if (iSystemId != "jobs.dtd") return E_FAIL;
     QIRIXMLSAXFactory_var factory;
@@ -64,12 +66,14 @@ class Resolver final : public QIRISAXEntityResolver {
 
 class QIRXMLServices : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override
+  {
     _live = QIRBaseUnknown::GetLiveObjectCount();
     ASSERT_EQ(S_OK, CreateQIRIXMLDOMDocumentBuilder(_builder, CLSID_QIRXMLDOMDocumentBuilder));
     ASSERT_EQ(S_OK, CreateQIRIXMLSAXFactory(_factory, CLSID_QIRXMLSAXFactory));
   }
-  void TearDown() override {
+  void TearDown() override
+  {
     QIRFailNothing();
     _builder = NULL_var;
     _factory = NULL_var;
@@ -79,7 +83,8 @@ class QIRXMLServices : public ::testing::Test {
 
   HRESULT ParseText(const std::string& iText, QIRIDOMDocument_var& oDocument,
                     const Options& iOptions = {},
-                    const QIRISAXEntityResolver_var& iResolver = NULL_var) {
+                    const QIRISAXEntityResolver_var& iResolver = NULL_var)
+  {
     QIRUnicodeString text;
     if (FAILED(text.BuildFromUTF8(iText.data(), iText.size()))) return E_INVALIDARG;
     QIRISAXInputSource_var source;
@@ -89,21 +94,25 @@ class QIRXMLServices : public ::testing::Test {
     return _builder->Parse(source, oDocument, iOptions.Names, iOptions.Values, iResolver, _handler);
   }
   HRESULT ParseFile(const std::string& iPath, QIRIDOMDocument_var& oDocument,
-                    const Options& iOptions = {}) {
+                    const Options& iOptions = {})
+  {
     return _builder->ParseFile(iPath.c_str(), oDocument, iOptions.Names, iOptions.Values, NULL_var,
                                NULL_var);
   }
-  std::string Write(const QIRIDOMDocument_var& iDocument, const Options& iOptions = {}) {
+  std::string Write(const QIRIDOMDocument_var& iDocument, const Options& iOptions = {})
+  {
     QIRUnicodeString text;
     EXPECT_EQ(S_OK, _builder->WriteToString(iDocument, text, iOptions.Names, iOptions.Values));
     return text.ConvertToChar();
   }
-  static QIRIDOMElement_var Element(const QIRIDOMDocument_var& iDocument, const char* iTag) {
+  static QIRIDOMElement_var Element(const QIRIDOMDocument_var& iDocument, const char* iTag)
+  {
     QIRIDOMElement_var element;
     EXPECT_EQ(S_OK, iDocument->CreateElement(iTag, element));
     return element;
   }
-  static std::vector<std::string> Ids(const QIRIDOMNodeList_var& iList) {
+  static std::vector<std::string> Ids(const QIRIDOMNodeList_var& iList)
+  {
     std::vector<std::string> ids;
     unsigned int length = 0;
     iList->GetLength(length);
@@ -123,7 +132,8 @@ class QIRXMLServices : public ::testing::Test {
   long _live = 0;
 };
 
-TEST_F(QIRXMLServices, WriteToString_BuiltDocumentAndRoundTrip) {
+TEST_F(QIRXMLServices, WriteToString_BuiltDocumentAndRoundTrip)
+{
   QIRIDOMImplementation_var implementation;
   QIRIDOMDocumentType_var type;
   QIRIDOMDocument_var document;
@@ -149,7 +159,8 @@ TEST_F(QIRXMLServices, WriteToString_BuiltDocumentAndRoundTrip) {
   std::remove(path.c_str());
 }
 
-TEST_F(QIRXMLServices, Encoding_DeclaredAndConverted) {
+TEST_F(QIRXMLServices, Encoding_DeclaredAndConverted)
+{
   QIRIDOMDocument_var document;
   // A file follows its declaration; a buffer holds Unicode text whatever it declares.
   ASSERT_EQ(S_OK, ParseFile(kData + "latin1.xml", document));
@@ -167,7 +178,8 @@ TEST_F(QIRXMLServices, Encoding_DeclaredAndConverted) {
   EXPECT_EQ(E_FAIL, _builder->WriteToFile(document, (kData + "no/such/dir/x.xml").c_str(), {}, {}));
 }
 
-TEST_F(QIRXMLServices, Nodes_AttributesTypesAndLifetime) {
+TEST_F(QIRXMLServices, Nodes_AttributesTypesAndLifetime)
+{
   QIRIDOMDocument_var document;
   ASSERT_EQ(S_OK, ParseText("<!DOCTYPE Jobs [<!ATTLIST Job kind CDATA \"create\">]>"
                             "<Jobs><!--c-->text<Job id=\"1\"/></Jobs>",
@@ -205,7 +217,8 @@ TEST_F(QIRXMLServices, Nodes_AttributesTypesAndLifetime) {
   EXPECT_EQ(E_FAIL, job->SetAttribute("", "x"));
 }
 
-TEST_F(QIRXMLServices, GetElementsByTagName_DocumentOrder) {
+TEST_F(QIRXMLServices, GetElementsByTagName_DocumentOrder)
+{
   QIRIDOMDocument_var document;
   ASSERT_EQ(S_OK,
             ParseText("<Job id=\"0\"><Job id=\"1\"><x><Job id=\"2\"/></x><Job id=\"3\"/></Job>"
@@ -232,7 +245,8 @@ TEST_F(QIRXMLServices, GetElementsByTagName_DocumentOrder) {
   EXPECT_FALSE(first->IsSameNode(NULL_var));
 }
 
-TEST_F(QIRXMLServices, AppendChild_RefusalsAndModificationCount) {
+TEST_F(QIRXMLServices, AppendChild_RefusalsAndModificationCount)
+{
   QIRIDOMImplementation_var implementation;
   QIRIDOMDocument_var document, other;
   _builder->GetDOMImplementation(implementation);
@@ -260,8 +274,10 @@ TEST_F(QIRXMLServices, AppendChild_RefusalsAndModificationCount) {
   EXPECT_EQ(S_OK, alias->AppendChild(grandchild));  // moved up, through another handle
   EXPECT_EQ(S_OK, grandchild->SetAttribute("a", "1"));
   EXPECT_EQ(count + 2, document->GetModificationCount());
-  EXPECT_EQ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<root>\n  <child/>\n  <grandchild a=\"1\"/>\n</root>\n", Write(document));
+  EXPECT_EQ(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<root>\n  <child/>\n  <grandchild a=\"1\"/>\n</root>\n",
+      Write(document));
 
   // A text node moved next to another one stays a node of its own.
   ASSERT_EQ(S_OK, ParseText("<a><b>y</b>x</a>", document));
@@ -278,7 +294,8 @@ TEST_F(QIRXMLServices, AppendChild_RefusalsAndModificationCount) {
   EXPECT_EQ(QIRUnicodeString("#text"), name);
 }
 
-TEST_F(QIRXMLServices, Parse_ValidationThroughResolverOrBesideTheFile) {
+TEST_F(QIRXMLServices, Parse_ValidationThroughResolverOrBesideTheFile)
+{
   const std::string valid =
       "<!DOCTYPE Jobs SYSTEM \"jobs.dtd\"><Jobs version=\"1\"><Job id=\"1\"/></Jobs>";
   const Options validate{{"QIRDoValidation", "true"}};
@@ -308,15 +325,16 @@ TEST_F(QIRXMLServices, Parse_ValidationThroughResolverOrBesideTheFile) {
   QIRIDOMDocument_var document;
   QIRISAXInputSource_var source;
   ASSERT_EQ(S_OK, _factory->CreateInputSourceFromFile((kData + "valid.xml").c_str(), "", source));
-  EXPECT_EQ(S_OK, _builder->Parse(source, document, validate.Names, validate.Values, NULL_var,
-                                  NULL_var));
+  EXPECT_EQ(S_OK,
+            _builder->Parse(source, document, validate.Names, validate.Values, NULL_var, NULL_var));
   EXPECT_EQ(E_FAIL, ParseFile(kData + "invalid.xml", document, validate));
   EXPECT_EQ(S_OK, ParseFile(kData + "invalid.xml", document));
   EXPECT_EQ(E_FAIL, ParseFile(kData + "absent.xml", document));
   EXPECT_EQ(E_FAIL, ParseFile(kData, document));  // a directory
 }
 
-TEST_F(QIRXMLServices, Parse_ExternalEntitiesNeverLoaded) {
+TEST_F(QIRXMLServices, Parse_ExternalEntitiesNeverLoaded)
+{
   // A listener that must never see a connection.
   const int listener = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
   sockaddr_in address{};
@@ -355,7 +373,8 @@ TEST_F(QIRXMLServices, Parse_ExternalEntitiesNeverLoaded) {
   close(listener);
 }
 
-TEST_F(QIRXMLServices, Parse_EntityExpansionBounded) {
+TEST_F(QIRXMLServices, Parse_EntityExpansionBounded)
+{
   std::string text = "<!DOCTYPE a [<!ENTITY l0 \"lollollollollollollollollollol\">";
   for (int i = 1; i < 10; ++i) {
     text += "<!ENTITY l" + std::to_string(i) + " \"";
@@ -374,11 +393,21 @@ TEST_F(QIRXMLServices, Parse_EntityExpansionBounded) {
   }
 }
 
-TEST_F(QIRXMLServices, Parse_BadInputsFailQuietly) {
-  const std::vector<std::string> inputs = {
-      ""s, "<"s, "<a>"s, "<a></b>"s, "text"s, "<a>x</a><b/>"s, "<a>x\0y</a>"s, "<a/>\0<b/>"s,
-      "\0<a/>"s, "<?xml version=\"1.0\"?>"s, "<a b=\"1\" b=\"2\"/>"s, "<a>&undefined;</a>"s,
-      "<!DOCTYPE a [<!ENTITY e \"&e;\">]><a>&e;</a>"s};
+TEST_F(QIRXMLServices, Parse_BadInputsFailQuietly)
+{
+  const std::vector<std::string> inputs = {""s,
+                                           "<"s,
+                                           "<a>"s,
+                                           "<a></b>"s,
+                                           "text"s,
+                                           "<a>x</a><b/>"s,
+                                           "<a>x\0y</a>"s,
+                                           "<a/>\0<b/>"s,
+                                           "\0<a/>"s,
+                                           "<?xml version=\"1.0\"?>"s,
+                                           "<a b=\"1\" b=\"2\"/>"s,
+                                           "<a>&undefined;</a>"s,
+                                           "<!DOCTYPE a [<!ENTITY e \"&e;\">]><a>&e;</a>"s};
   testing::internal::CaptureStderr();
   for (const std::string& input : inputs) {
     SCOPED_TRACE(testing::PrintToString(input));
@@ -407,7 +436,8 @@ TEST_F(QIRXMLServices, Parse_BadInputsFailQuietly) {
   EXPECT_EQ("", testing::internal::GetCapturedStderr());
 }
 
-TEST_F(QIRXMLServices, RoundTrip_OutsideDocumentsLoadBackAsWritten) {
+TEST_F(QIRXMLServices, RoundTrip_OutsideDocumentsLoadBackAsWritten)
+{
   // Documents from elsewhere, each loaded, written, loaded again and written again: the two
   // texts agree, so nothing written is lost or unreadable on the way back.
   std::vector<std::string> corpus = {
@@ -443,7 +473,8 @@ TEST_F(QIRXMLServices, RoundTrip_OutsideDocumentsLoadBackAsWritten) {
   }
 }
 
-TEST_F(QIRXMLServices, WriteToString_DeclaredDefaultsEscapedAndRead) {
+TEST_F(QIRXMLServices, WriteToString_DeclaredDefaultsEscapedAndRead)
+{
   QIRIDOMDocument_var document;
   ASSERT_EQ(S_OK, ParseText("<!DOCTYPE foo [<!ATTLIST foo bar CDATA \"&lt;&gt;&quot;\" "
                             "tab CDATA \"&#9;x\">]><foo/>",
@@ -466,13 +497,16 @@ TEST_F(QIRXMLServices, WriteToString_DeclaredDefaultsEscapedAndRead) {
   EXPECT_STREQ("\tx", value.ConvertToChar());
 }
 
-TEST_F(QIRXMLServices, SetAttribute_OnlyTextXmlCarries) {
+TEST_F(QIRXMLServices, SetAttribute_OnlyTextXmlCarries)
+{
   QIRIDOMDocument_var document;
   ASSERT_EQ(S_OK, ParseText("<a v=\"kept\"/>", document));
   QIRIDOMElement_var root;
   ASSERT_EQ(S_OK, document->GetDocumentElement(root));
   const unsigned long changes = document->GetModificationCount();
-  for (const char* refused : {"a\x01" "b", "\x1F", "x\xEF\xBF\xBE", "\xEF\xBF\xBF"}) {
+  for (const char* refused : {"a\x01"
+                              "b",
+                              "\x1F", "x\xEF\xBF\xBE", "\xEF\xBF\xBF"}) {
     SCOPED_TRACE(testing::PrintToString(std::string(refused)));
     EXPECT_EQ(E_FAIL, root->SetAttribute("v", refused));
   }
@@ -481,9 +515,10 @@ TEST_F(QIRXMLServices, SetAttribute_OnlyTextXmlCarries) {
   // Blanks of every kind come back as they were, escaped so that no reader folds them.
   ASSERT_EQ(S_OK, root->SetAttribute("v", "t\tn\nr\r\xEF\xBF\xBD\xF4\x8F\xBF\xBF"));
   const std::string written = Write(document);
-  EXPECT_EQ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<a v=\"t&#9;n&#10;r&#13;\xEF\xBF\xBD\xF4\x8F\xBF\xBF\"/>\n",
-            written);
+  EXPECT_EQ(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<a v=\"t&#9;n&#10;r&#13;\xEF\xBF\xBD\xF4\x8F\xBF\xBF\"/>\n",
+      written);
   ASSERT_EQ(S_OK, ParseText(written, document));
   ASSERT_EQ(S_OK, document->GetDocumentElement(root));
   QIRUnicodeString value;
@@ -491,7 +526,8 @@ TEST_F(QIRXMLServices, SetAttribute_OnlyTextXmlCarries) {
   EXPECT_STREQ("t\tn\nr\r\xEF\xBF\xBD\xF4\x8F\xBF\xBF", value.ConvertToChar());
 }
 
-TEST_F(QIRXMLServices, Nodes_EveryKindInDocumentOrder) {
+TEST_F(QIRXMLServices, Nodes_EveryKindInDocumentOrder)
+{
   // Without expansion an entity stays a reference node; with it, its content takes its place.
   const std::string text =
       "<?xml version=\"1.0\"?><!--c0--><!DOCTYPE r [<!ENTITY e \"ent\">]><?p0 d?>"
@@ -527,7 +563,8 @@ TEST_F(QIRXMLServices, Nodes_EveryKindInDocumentOrder) {
   EXPECT_EQ("3:#text 4:#cdata-section 3:#text 1:n:x 8:#comment 7:p1 3:#text ", walk(first));
 }
 
-TEST_F(QIRXMLServices, Namespaces_DeclarationsAreNoAttributes) {
+TEST_F(QIRXMLServices, Namespaces_DeclarationsAreNoAttributes)
+{
   QIRIDOMDocument_var document;
   ASSERT_EQ(S_OK, ParseText("<!DOCTYPE r [<!ATTLIST r d CDATA \"dr\"><!ATTLIST x d CDATA \"dx\">]>"
                             "<r xmlns=\"urn:r\" xmlns:p=\"urn:p\" a=\"1\"><p:x p:b=\"2\"/>"
@@ -558,18 +595,21 @@ TEST_F(QIRXMLServices, Namespaces_DeclarationsAreNoAttributes) {
   EXPECT_EQ("urn:other", read(root, "xmlns:p"));
 }
 
-TEST_F(QIRXMLServices, WriteToString_OtherEncodingKeepsEveryKind) {
+TEST_F(QIRXMLServices, WriteToString_OtherEncodingKeepsEveryKind)
+{
   QIRIDOMDocument_var document;
   ASSERT_EQ(S_OK, ParseText("<!DOCTYPE r [<!ENTITY e \"ent\">]><r a=\"\xC3\xA9\xE4\xB8\xAD\">"
                             "<!--c--><?p d?><![CDATA[x]]>&e;\xE4\xB8\xAD</r>",
                             document));
-  EXPECT_EQ("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<!DOCTYPE r [\n"
-            "<!ENTITY e \"ent\">\n]>\n<r a=\"\xC3\xA9&#20013;\"><!--c--><?p d?><![CDATA[x]]>"
-            "&e;&#20013;</r>\n",
-            Write(document, {{"QIREncoding", "ISO-8859-1"}}));
+  EXPECT_EQ(
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<!DOCTYPE r [\n"
+      "<!ENTITY e \"ent\">\n]>\n<r a=\"\xC3\xA9&#20013;\"><!--c--><?p d?><![CDATA[x]]>"
+      "&e;&#20013;</r>\n",
+      Write(document, {{"QIREncoding", "ISO-8859-1"}}));
 }
 
-TEST_F(QIRXMLServices, Parse_SecondReadingReportsOnce) {
+TEST_F(QIRXMLServices, Parse_SecondReadingReportsOnce)
+{
   // A document with entities is read twice, the first reading told nothing.
   QIRIDOMDocument_var document;
   ASSERT_EQ(S_OK, ParseText("<?xml version=\"1.1\"?><!DOCTYPE a [<!ENTITY e \"x\">]><a>&e;</a>",
@@ -580,7 +620,8 @@ TEST_F(QIRXMLServices, Parse_SecondReadingReportsOnce) {
   EXPECT_EQ(std::string::npos, text.find("Unsupported version", first + 1)) << text;
 }
 
-TEST_F(QIRXMLServices, FaultPointsAndUnknownClasses_Fail) {
+TEST_F(QIRXMLServices, FaultPointsAndUnknownClasses_Fail)
+{
   QIRIDOMDocument_var document, created;
   ASSERT_EQ(S_OK, ParseText("<a><b/></a>", document));
   QIRIDOMElement_var root, element;
@@ -631,7 +672,8 @@ TEST_F(QIRXMLServices, FaultPointsAndUnknownClasses_Fail) {
   std::remove(path.c_str());
 }
 
-TEST_F(QIRXMLServices, WriteToFile_AllOrNothing) {
+TEST_F(QIRXMLServices, WriteToFile_AllOrNothing)
+{
   QIRIDOMDocument_var document;
   ASSERT_EQ(S_OK, ParseText("<a><b c=\"\xC3\xA9\"/></a>", document));
   const std::filesystem::path directory =

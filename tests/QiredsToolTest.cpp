@@ -1,17 +1,15 @@
 // The qireds tool as scripts see it: exit code, standard output and the one line on standard
 // error, one group per subcommand.
-#include <sys/wait.h>
-#include <unistd.h>
+#include "QIREdsTestSupport.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <string>
-#include <vector>
-#include <algorithm>
-
 #include <gtest/gtest.h>
-
-#include "QIREdsTestSupport.h"
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -34,7 +32,8 @@ class QiredsTool : public ::testing::Test {
     _tool = fs::path(QIREDS_BINARY_DIR) / "tools" / "qireds";
     if (!fs::exists(_tool)) GTEST_SKIP() << "qireds is not built";
     const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    _dir = fs::path(::testing::TempDir()) / ("qireds-tool-" + test + "-" + std::to_string(getpid()));
+    _dir =
+        fs::path(::testing::TempDir()) / ("qireds-tool-" + test + "-" + std::to_string(getpid()));
     fs::remove_all(_dir);
     fs::create_directories(_dir);
   }
@@ -45,8 +44,8 @@ class QiredsTool : public ::testing::Test {
   {
     const std::string out = iOutput.empty() ? (_dir / "stdout").string() : iOutput;
     const std::string command = "cd '" + _dir.string() + "' && QIRDictionaryPath='" + kJobsDir +
-                                "' '" + _tool.string() + "' " + iArguments + " >" + out +
-                                " 2>'" + (_dir / "stderr").string() + "'";
+                                "' '" + _tool.string() + "' " + iArguments + " >" + out + " 2>'" +
+                                (_dir / "stderr").string() + "'";
     const int status = std::system(command.c_str());
     Outcome outcome;
     outcome.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -94,10 +93,15 @@ TEST_F(QiredsTool, Tool_ExitCodesAndUsageErrors)
 
 TEST_F(QiredsTool, Tool_OutputThatCannotBeWrittenFailsEverySubcommand)
 {
-  const std::vector<std::string> commands = {
-      "--help", "sql", "dump", "diagram", "job dump '" + kJobsDir + "/valid.xml'",
-      "job check '" + kJobsDir + "/valid.xml'", "effectivity parse 'U(1-5)'",
-      "blanks encode 'a  b'", "fill --type Other --capacity 10 --values 2"};
+  const std::vector<std::string> commands = {"--help",
+                                             "sql",
+                                             "dump",
+                                             "diagram",
+                                             "job dump '" + kJobsDir + "/valid.xml'",
+                                             "job check '" + kJobsDir + "/valid.xml'",
+                                             "effectivity parse 'U(1-5)'",
+                                             "blanks encode 'a  b'",
+                                             "fill --type Other --capacity 10 --values 2"};
   for (const std::string& command : commands) {
     const Outcome outcome = Run(command, "/dev/full");
     EXPECT_EQ(1, outcome.Code) << command;
@@ -164,9 +168,10 @@ TEST_F(QiredsTool, Dictionary_FailuresNameTheCauseOnOneLine)
 {
   const Outcome none = Run("dictionary -o out.xml");
   EXPECT_EQ(1, none.Code);
-  EXPECT_EQ("qireds dictionary: no UUID for CableNetwork: the dictionary needs 117 UUIDs; "
-            "--known and --reuse gave 0 names, --uuids 0 UUIDs; --fresh makes the missing ones\n",
-            none.Err);
+  EXPECT_EQ(
+      "qireds dictionary: no UUID for CableNetwork: the dictionary needs 117 UUIDs; "
+      "--known and --reuse gave 0 names, --uuids 0 UUIDs; --fresh makes the missing ones\n",
+      none.Err);
   EXPECT_FALSE(fs::exists(_dir / "out.xml"));
   EXPECT_EQ("qireds dictionary: absent.dict: No such file or directory\n",
             Run("dictionary --uuids absent.dict -o out.xml").Err);
@@ -176,18 +181,20 @@ TEST_F(QiredsTool, Dictionary_FailuresNameTheCauseOnOneLine)
   File("bad.tsv", "CableNetwork\tA\nno tab here\n");
   const Outcome bad = Run("dictionary --known bad.tsv --fresh -o out.xml");
   EXPECT_EQ(1, bad.Code);
-  EXPECT_EQ("qireds dictionary: bad.tsv:2: expected a name, a tab and a UUID, not \"no tab "
-            "here\"\n",
-            bad.Err);
+  EXPECT_EQ(
+      "qireds dictionary: bad.tsv:2: expected a name, a tab and a UUID, not \"no tab "
+      "here\"\n",
+      bad.Err);
   const Outcome notDictionary = Run("dictionary --reuse '" + kJobsDir + "/valid.xml' -o out.xml");
   EXPECT_EQ(1, notDictionary.Code);
   EXPECT_EQ("qireds dictionary: " + kJobsDir +
                 "/valid.xml: not a dictionary: its document element is not Package\n",
             notDictionary.Err);
   File("broken.xml", "<Package>\n<Class></Package>");
-  EXPECT_EQ("qireds dictionary: broken.xml:2:18: Opening and ending tag mismatch: Class line 2 "
-            "and Package\n",
-            Run("dictionary --reuse broken.xml -o out.xml").Err);
+  EXPECT_EQ(
+      "qireds dictionary: broken.xml:2:18: Opening and ending tag mismatch: Class line 2 "
+      "and Package\n",
+      Run("dictionary --reuse broken.xml -o out.xml").Err);
   const Outcome full = Run("dictionary --fresh -o /dev/full");
   EXPECT_EQ(1, full.Code);
   EXPECT_EQ("qireds dictionary: /dev/full: No space left on device\n", full.Err);
@@ -213,9 +220,10 @@ TEST_F(QiredsTool, Job_DumpAndCheckAcceptTheSameFiles)
   }
   EXPECT_EQ("qireds job check: entity.xml:2:68: external entity 'leak' is not loaded\n",
             Run("job check entity.xml").Err);
-  EXPECT_EQ("qireds job dump: broken.xml:3:12: Opening and ending tag mismatch: EDB_Job line 2 "
-            "and EDB_Jobs\n",
-            Run("job dump broken.xml").Err);
+  EXPECT_EQ(
+      "qireds job dump: broken.xml:3:12: Opening and ending tag mismatch: EDB_Job line 2 "
+      "and EDB_Jobs\n",
+      Run("job dump broken.xml").Err);
   EXPECT_EQ("qireds job dump: /dev/zero: not a regular file\n", Run("job dump /dev/zero").Err);
   EXPECT_EQ("qireds job check: absent.xml: No such file or directory\n",
             Run("job check absent.xml").Err);
@@ -240,9 +248,11 @@ TEST_F(QiredsTool, Job_CheckWithDtdValidatesAgainstThatDefinitionOnly)
   EXPECT_EQ(0U, other.Err.find("qireds job check: " + kJobsDir + "/valid.xml:3: "));
   const Outcome missing = Run("job check " + valid + " --dtd absent.dtd");
   EXPECT_EQ(1, missing.Code);
-  EXPECT_EQ("qireds job check: document type definition absent.dtd not found along "
-            "QIRDictionaryPath (" + kJobsDir + ")\n",
-            missing.Err);
+  EXPECT_EQ(
+      "qireds job check: document type definition absent.dtd not found along "
+      "QIRDictionaryPath (" +
+          kJobsDir + ")\n",
+      missing.Err);
   EXPECT_EQ(1, Run("job check " + valid + " --dtd /etc/passwd").Code);
   EXPECT_EQ(2, Run("job check " + valid + " --dtd ''").Code);
   EXPECT_EQ(2, Run("job check " + valid + " --dtd").Code);

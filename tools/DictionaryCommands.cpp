@@ -1,18 +1,4 @@
 // qireds dictionary: the metadata dictionary XML; qireds diagram: the schema as Graphviz DOT.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <iterator>
-#include <memory>
-#include <random>
-#include <sstream>
-#include <string>
-
 #include "QIREdsDomParser.h"
 #include "QIREdsMetadataDict.h"
 #include "QIREdsMetadataTable.h"
@@ -20,6 +6,19 @@
 #include "QIRFileServices.h"
 #include "QIRXMLCheck.h"
 #include "QiredsCommands.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -136,8 +135,8 @@ class TempFile {
   TempFile()
   {
     const char* directory = std::getenv("TMPDIR");
-    std::string pattern = std::string(directory && *directory ? directory : "/tmp") +
-                          "/qireds-XXXXXX";
+    std::string pattern =
+        std::string(directory && *directory ? directory : "/tmp") + "/qireds-XXXXXX";
     const int file = mkstemp(&pattern[0]);
     if (file < 0) QiredsFail(kCommand, "cannot make a temporary file: " + SystemReason());
     close(file);
@@ -187,8 +186,7 @@ void WriteFreshPool(const std::string& iUuidsPath, const std::string& iPoolPath)
   std::string pool = iUuidsPath.empty() ? std::string() : QiredsReadFile(kCommand, iUuidsPath);
   if (!pool.empty() && pool.back() != '\n') pool += '\n';
   std::random_device random;
-  for (int i = 0; i < 1024; ++i)
-    pool += "INTERFACENAME = { ID(" + FreshUuid(random) + ")}\n";
+  for (int i = 0; i < 1024; ++i) pool += "INTERFACENAME = { ID(" + FreshUuid(random) + ")}\n";
   WriteWhole(iPoolPath, pool);
 }
 
@@ -239,9 +237,8 @@ Generation Generate(const std::string& iPoolPath, const KnownUuids& iKnown,
   {
     const CapturedOutput captured(capture.Path());
     QIREdsMetadataTool tool;
-    result.Code =
-        tool.GenerateOrvaneMetaData(iPoolPath.c_str(), iKnown.Names, iKnown.Uuids,
-                                    iOutputPath.c_str());
+    result.Code = tool.GenerateOrvaneMetaData(iPoolPath.c_str(), iKnown.Names, iKnown.Uuids,
+                                              iOutputPath.c_str());
   }
   std::ifstream text(capture.Path(), std::ios::binary);
   result.Text.assign(std::istreambuf_iterator<char>(text), std::istreambuf_iterator<char>());
@@ -307,11 +304,20 @@ std::string EscapeHtml(const QIRUnicodeString& iText)
   std::string escaped;
   for (const char* c = iText.ConvertToChar(); *c; ++c) {
     switch (*c) {
-      case '&': escaped += "&amp;"; break;
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      case '"': escaped += "&quot;"; break;
-      default: escaped += *c;
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      default:
+        escaped += *c;
     }
   }
   return escaped;
@@ -345,10 +351,11 @@ void PrintNode(const QIREdsMetadataDict& iDictionary, const QIREdsMetadataTable&
     const std::string type =
         i <= iTable.ColumnTypes.Size() ? EscapeHtml(iTable.ColumnTypes[i]) : std::string();
     // Edges leave a row on its right and enter on its left, so they never cross the row.
-    std::printf("  <TR><TD ALIGN=\"LEFT\" PORT=\"%s_in\">%s</TD><TD ALIGN=\"LEFT\">%s</TD>"
-                "<TD ALIGN=\"LEFT\" PORT=\"%s_out\">%s</TD></TR>\n",
-                column.c_str(), KeyMarks(iTable, iTable.Columns[i]).c_str(), column.c_str(),
-                column.c_str(), type.c_str());
+    std::printf(
+        "  <TR><TD ALIGN=\"LEFT\" PORT=\"%s_in\">%s</TD><TD ALIGN=\"LEFT\">%s</TD>"
+        "<TD ALIGN=\"LEFT\" PORT=\"%s_out\">%s</TD></TR>\n",
+        column.c_str(), KeyMarks(iTable, iTable.Columns[i]).c_str(), column.c_str(), column.c_str(),
+        type.c_str());
   }
   std::printf("</TABLE>>];\n");
 }
@@ -425,8 +432,7 @@ void AddDictionaryCommands(CLI::App& ioApp)
       "a UUID; each is taken, in this order, from --known, from --reuse, from the --uuids pool "
       "in file order, and with --fresh made new. The generator's trace lines go to standard "
       "error.");
-  dictionary->add_option("-o,--output", options->OutputPath, "The XML file to write")
-      ->required();
+  dictionary->add_option("-o,--output", options->OutputPath, "The XML file to write")->required();
   dictionary->add_option(
       "--uuids", options->UuidsPath,
       "An existing dictionary file: each line containing 'INTERFACENAME = { ' gives one UUID, "
@@ -444,9 +450,8 @@ void AddDictionaryCommands(CLI::App& ioApp)
   dictionary->add_flag("--fresh", options->Fresh,
                        "Make random UUIDs (8-4-4-16 hexadecimal digits) for the items that "
                        "nothing else provides, so that a first run needs no input");
-  dictionary->callback([options]() {
-    RunCommand([&options]() { return RunDictionary(*options); });
-  });
+  dictionary->callback(
+      [options]() { RunCommand([&options]() { return RunDictionary(*options); }); });
 
   CLI::App* diagram = ioApp.add_subcommand(
       "diagram", "Print the schema as a Graphviz DOT entity-relationship diagram");

@@ -1,4 +1,7 @@
 // effectivity parse|format|compare|union|intersect|subtract|contains, blanks encode|decode, fill
+#include "QIREdsApplicationTool.h"
+#include "QIREdsEffectivityTool.h"
+#include "QIREdsGeneralTool.h"
 #include "QiredsCommands.h"
 
 #include <cmath>
@@ -10,10 +13,6 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include "QIREdsApplicationTool.h"
-#include "QIREdsEffectivityTool.h"
-#include "QIREdsGeneralTool.h"
 
 namespace {
 const int kOpenEnd = 100000000;
@@ -40,7 +39,8 @@ void RequireOneStandardInput(const std::vector<std::string>& iArguments)
 {
   int dashes = 0;
   for (const std::string& argument : iArguments) dashes += argument == "-" ? 1 : 0;
-  if (dashes > 1) throw CLI::ValidationError("A B", "only one text can be read from standard input");
+  if (dashes > 1)
+    throw CLI::ValidationError("A B", "only one text can be read from standard input");
 }
 
 // How a failure names a text: long texts and standard input are not repeated in full.
@@ -107,11 +107,16 @@ void RequireAscendingSeparate(const RangeList& iRanges, const char* iName)
 const char* StatusName(QIREdsEffMatchingStatusEnum iStatus)
 {
   switch (iStatus) {
-    case QIREdsEffIdentical: return "QIREdsEffIdentical";
-    case QIREdsEffDisjoint: return "QIREdsEffDisjoint";
-    case QIREdsEffIncluded: return "QIREdsEffIncluded";
-    case QIREdsEffOverlapping: return "QIREdsEffOverlapping";
-    case QIREdsEffUndefined: break;
+    case QIREdsEffIdentical:
+      return "QIREdsEffIdentical";
+    case QIREdsEffDisjoint:
+      return "QIREdsEffDisjoint";
+    case QIREdsEffIncluded:
+      return "QIREdsEffIncluded";
+    case QIREdsEffOverlapping:
+      return "QIREdsEffOverlapping";
+    case QIREdsEffUndefined:
+      break;
   }
   return "QIREdsEffUndefined";
 }
@@ -141,14 +146,12 @@ void AddRangePairCommand(CLI::App& ioParent, const char* iName, const char* iDes
 }
 
 // The range-list operations that give a range list, all of the same shape.
-using ListOperation = HRESULT (QIREdsEffectivityTool::*)(const QIRRawCollint&,
-                                                         const QIRRawCollint&,
-                                                         const QIRRawCollint&,
-                                                         const QIRRawCollint&, QIRRawCollint&,
-                                                         QIRRawCollint&);
+using ListOperation = HRESULT (QIREdsEffectivityTool::*)(const QIRRawCollint&, const QIRRawCollint&,
+                                                         const QIRRawCollint&, const QIRRawCollint&,
+                                                         QIRRawCollint&, QIRRawCollint&);
 
-void PrintListOperation(const RangeList& iFirst, const RangeList& iSecond,
-                        ListOperation iOperation, const char* iFailure)
+void PrintListOperation(const RangeList& iFirst, const RangeList& iSecond, ListOperation iOperation,
+                        const char* iFailure)
 {
   RangeList result;
   QIREdsEffectivityTool tool;
@@ -167,9 +170,8 @@ void AddEffectivityCommands(CLI::App& ioApp)
   const char* const textHelp = "Effectivity text, or - to read it from standard input";
   for (const bool parse : {true, false}) {
     auto text = std::make_shared<std::string>();
-    CLI::App* command =
-        effectivity->add_subcommand(parse ? "parse" : "format",
-                                    parse ? "Print the ranges of an effectivity text"
+    CLI::App* command = effectivity->add_subcommand(
+        parse ? "parse" : "format", parse ? "Print the ranges of an effectivity text"
                                           : "Print the ranges of an effectivity text as U(...)");
     command->add_option("TEXT", *text, textHelp)->required();
     command->callback([text, parse] {
@@ -212,15 +214,15 @@ void AddEffectivityCommands(CLI::App& ioApp)
                            "cannot unite the effectivity ranges");
       });
   AddRangePairCommand(
-      *effectivity, "intersect", "Print the units in both A and B, as ascending ranges",
-      textHelp, textHelp, [](const RangeList& iFirst, const RangeList& iSecond) {
+      *effectivity, "intersect", "Print the units in both A and B, as ascending ranges", textHelp,
+      textHelp, [](const RangeList& iFirst, const RangeList& iSecond) {
         PrintListOperation(iFirst, iSecond,
                            &QIREdsEffectivityTool::ComputeIntersectionEffectivityRange,
                            "cannot intersect the effectivity ranges");
       });
   AddRangePairCommand(
-      *effectivity, "subtract", "Print the units of A that B lacks, as ascending ranges",
-      textHelp, textHelp, [](const RangeList& iFirst, const RangeList& iSecond) {
+      *effectivity, "subtract", "Print the units of A that B lacks, as ascending ranges", textHelp,
+      textHelp, [](const RangeList& iFirst, const RangeList& iSecond) {
         PrintListOperation(iFirst, iSecond,
                            &QIREdsEffectivityTool::ComputeDifferenceEffectivityRange,
                            "cannot subtract the effectivity ranges");
@@ -238,8 +240,8 @@ void AddEffectivityCommands(CLI::App& ioApp)
   containsCommand->callback([contains] {
     const RangeList ranges = ParseRanges(contains->text);
     bool effective = false;
-    if (FAILED(QIREdsEffectivityTool().IsUnitEffective(ranges.starts, ranges.ends,
-                                                       contains->unit, effective)))
+    if (FAILED(QIREdsEffectivityTool().IsUnitEffective(ranges.starts, ranges.ends, contains->unit,
+                                                       effective)))
       throw std::runtime_error("cannot look the unit up in the effectivity ranges");
     std::printf("%s\n", effective ? "yes" : "no");
   });
@@ -251,9 +253,9 @@ void AddBlanksCommands(CLI::App& ioApp)
   blanks->require_subcommand(1);
   for (const bool encode : {true, false}) {
     auto text = std::make_shared<std::string>();
-    CLI::App* command = blanks->add_subcommand(encode ? "encode" : "decode",
-                                               encode ? "Replace runs of blanks by markers"
-                                                      : "Replace markers by runs of blanks");
+    CLI::App* command = blanks->add_subcommand(
+        encode ? "encode" : "decode",
+        encode ? "Replace runs of blanks by markers" : "Replace markers by runs of blanks");
     command->add_option("TEXT", *text, "Text, or - to read it from standard input")->required();
     command->callback([text, encode] {
       QIREdsGeneralTool tool;
@@ -323,8 +325,7 @@ void AddFillCommand(CLI::App& ioApp)
     QIREdsApplicationTool tool;
     double percent = 0.0;
     if (FAILED(tool.GetComputedPercentFill(ToList(arguments->values), ToList(arguments->sizes),
-                                           arguments->type.c_str(), arguments->capacity,
-                                           percent)))
+                                           arguments->type.c_str(), arguments->capacity, percent)))
       throw std::runtime_error(
           "cannot compute the percent fill (capacity not above 0, or sizes not matching the "
           "values)");

@@ -1,4 +1,7 @@
 // job dump, job check
+#include "QIREdsXMLParser.h"
+#include "QIRFileServices.h"
+#include "QIRXMLCheck.h"
 #include "QiredsCommands.h"
 
 #include <climits>
@@ -6,10 +9,6 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
-
-#include "QIREdsXMLParser.h"
-#include "QIRFileServices.h"
-#include "QIRXMLCheck.h"
 
 namespace {
 
@@ -89,8 +88,7 @@ void RunCheck(const std::string& iPath, const std::string* iDTDName)
     QIRListValQIRUnicodeString rows;
     const int reportRows = CountOf(parser.GetJobReportOutput(id, rows), rows);
     QIRUnicodeString key, errorFile, errorType, parameters;
-    const bool hasError =
-        SUCCEEDED(parser.GetJobError(id, key, errorFile, errorType, parameters));
+    const bool hasError = SUCCEEDED(parser.GetJobError(id, key, errorFile, errorType, parameters));
     std::printf("%s\t%s\tinputs=%d\tcontext=%d\toutputs=%d\tdelete-errors=%d\trows=%d\terror=%s\n",
                 id.ConvertToChar(), types[i].ConvertToChar(), in, context, out, deleteErrors,
                 reportRows, hasError ? "yes" : "no");
@@ -116,7 +114,8 @@ void AddJobCommands(CLI::App& ioApp)
       "check",
       "Load a job document as dump does and list its jobs: identifier, type, then the counts of "
       "inputs, context inputs, outputs, delete-error references and report rows, and whether it "
-      "has an error (tab-separated, one job a line)." + loading);
+      "has an error (tab-separated, one job a line)." +
+          loading);
   auto checkPath = std::make_shared<std::string>();
   auto dtdName = std::make_shared<std::string>();
   check->add_option("FILE", *checkPath, "Job document")->required();

@@ -4,7 +4,6 @@
 // what they share, so that every failure reads and exits the same way.
 
 #include <CLI/CLI.hpp>
-
 #include <cstddef>
 #include <string>
 

@@ -1,14 +1,13 @@
 // What the subcommands share: one way to fail, one way to show input in a message.
-#include <sys/stat.h>
+#include "QiredsCommands.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
-
-#include "QiredsCommands.h"
 
 namespace {
 
@@ -97,8 +96,8 @@ namespace {
 
 // An open file that is regular and small enough; the subcommand fails otherwise.
 std::unique_ptr<std::FILE, int (*)(std::FILE*)> OpenInput(const std::string& iCommand,
-                                                        const std::string& iPath,
-                                                        std::size_t iMaxBytes)
+                                                          const std::string& iPath,
+                                                          std::size_t iMaxBytes)
 {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(iPath.c_str(), "rb"),
                                                        std::fclose);
@@ -108,7 +107,8 @@ std::unique_ptr<std::FILE, int (*)(std::FILE*)> OpenInput(const std::string& iCo
     QiredsFail(iCommand, iPath + ": " + std::strerror(errno));
   if (S_ISDIR(status.st_mode)) QiredsFail(iCommand, iPath + ": " + std::strerror(EISDIR));
   if (!S_ISREG(status.st_mode)) QiredsFail(iCommand, iPath + ": not a regular file");
-  if (static_cast<unsigned long long>(status.st_size) > iMaxBytes) TooLarge(iCommand, iPath, iMaxBytes);
+  if (static_cast<unsigned long long>(status.st_size) > iMaxBytes)
+    TooLarge(iCommand, iPath, iMaxBytes);
   return file;
 }
 
@@ -127,7 +127,8 @@ std::string QiredsReadFile(const std::string& iCommand, const std::string& iPath
   char buffer[65536];
   std::size_t count = 0;
   while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-    if (bytes.size() + count > kQiredsMaxInputBytes) TooLarge(iCommand, iPath, kQiredsMaxInputBytes);
+    if (bytes.size() + count > kQiredsMaxInputBytes)
+      TooLarge(iCommand, iPath, kQiredsMaxInputBytes);
     bytes.append(buffer, count);
   }
   if (std::ferror(file.get())) QiredsFail(iCommand, iPath + ": " + std::strerror(errno));

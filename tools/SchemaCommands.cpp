@@ -1,9 +1,8 @@
+#include "QIREdsMetadataDict.h"
 #include "QiredsCommands.h"
 
 #include <cstdio>
 #include <memory>
-
-#include "QIREdsMetadataDict.h"
 
 namespace {
 
@@ -61,9 +60,9 @@ void AddSchemaCommands(CLI::App& ioApp)
   CLI::App* sql = ioApp.add_subcommand("sql", "Print the table-creation statements, one per line");
   auto postgres = std::make_shared<bool>(false);
   auto sqlite = std::make_shared<bool>(false);
-  CLI::Option* postgresFlag = sql->add_flag(
-      "--postgres", *postgres,
-      "Create and select the schema first, so that the output runs as it is in psql");
+  CLI::Option* postgresFlag =
+      sql->add_flag("--postgres", *postgres,
+                    "Create and select the schema first, so that the output runs as it is in psql");
   sql->add_flag("--sqlite", *sqlite,
                 "The form SQLite accepts: every constraint inside its table, foreign keys on")
       ->excludes(postgresFlag);

@@ -1,9 +1,9 @@
 // qireds schema apply|check|diff: a live PostgreSQL or SQLite database against the schema.
+#include "QiredsCommands.h"
+
 #include <cstdio>
 #include <memory>
 #include <string>
-
-#include "QiredsCommands.h"
 
 #if QIREDS_WITH_SCHEMA_SYNC
 #include "QIREdsSchemaSync.h"

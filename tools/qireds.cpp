@@ -1,11 +1,11 @@
 // qireds: a thin shell over the library for scripts and people.
+#include "QiredsCommands.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <string>
-
-#include "QiredsCommands.h"
 
 namespace {
 

@@ -31,8 +31,7 @@ class QIR_API QIREEdsSAXEntityResolver : public QIRBaseUnknown {
   /// \return S_OK when iSystemId is exactly the configured name; E_FAIL with oSource untouched
   ///   for anything else, so the parser falls back on its own resolution
   virtual HRESULT ResolveEntity(const QIRUnicodeString& iPublicId,
-                                const QIRUnicodeString& iSystemId,
-                                QIRISAXInputSource_var& oSource);
+                                const QIRUnicodeString& iSystemId, QIRISAXInputSource_var& oSource);
 
  private:
   char _DTDPath[255];

@@ -42,8 +42,7 @@ class QIR_API QIREdsDomParser {
   /// \param iDTDName the definition's name, looked up when validating; may be null
   /// \return S_OK; E_INVALIDARG for a null stream; E_FAIL for an empty one, for bytes that
   ///   are not UTF-8, for a document that does not parse, or when there is no child
-  HRESULT LoadStream(const _SEQUENCE_octet* iStream, unsigned char iValidate,
-                     const char* iDTDName);
+  HRESULT LoadStream(const _SEQUENCE_octet* iStream, unsigned char iValidate, const char* iDTDName);
   /// Writes the document as UTF-8, replacing the file all or nothing.
   /// \param iPath the file
   /// \return S_OK; E_FAIL without a document or when the file cannot be written
@@ -82,8 +81,8 @@ class QIR_API QIREdsDomParser {
   HRESULT GetResourcePathFromEnvVar(const char* iFileName, const char* iVarName, char* oPath);
 
  protected:
-  QIRIDOMDocument_var _spQIRIDOMdocument;            ///< The document, empty before a load.
-  QIRIDOMElement_var _spQIRIDOMroot;                 ///< Its root element.
+  QIRIDOMDocument_var _spQIRIDOMdocument;               ///< The document, empty before a load.
+  QIRIDOMElement_var _spQIRIDOMroot;                    ///< Its root element.
   QIRIXMLDOMDocumentBuilder_var _spDOMDocumentBuilder;  ///< The builder that loads and writes.
 };
 

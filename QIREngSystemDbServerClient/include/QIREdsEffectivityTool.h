@@ -74,8 +74,7 @@ class QIR_API QIREdsEffectivityTool : public QIRBaseUnknown {
                                        const QIRRawCollint& iFirstEnds,
                                        const QIRRawCollint& iSecondStarts,
                                        const QIRRawCollint& iSecondEnds,
-                                       QIRRawCollint& oUnitedStarts,
-                                       QIRRawCollint& oUnitedEnds);
+                                       QIRRawCollint& oUnitedStarts, QIRRawCollint& oUnitedEnds);
 
   /// The units in both lists. Inputs may come in any order and overlap; a range whose start
   /// exceeds its end holds no unit. The outputs are cleared and filled only on success, with

@@ -8,11 +8,11 @@
 
 #include "QIRBaseUnknown.h"
 #include "QIRCodes.h"
+#include "QIREdsMetadataTable.h"
 #include "QIRExport.h"
 #include "QIRLists.h"
 #include "QIRUnicodeString.h"
 #include "QIRXMLServices.h"
-#include "QIREdsMetadataTable.h"
 
 /// The schema's dictionary.
 ///
@@ -55,21 +55,15 @@ class QIR_API QIREdsMetadataDict : public QIRBaseUnknown {
   /// \param iMagnitudeNames their magnitudes, in step
   /// \param iMagnitudeTags their classes' numbers
   /// \return S_OK; E_FAIL when a list and its tags differ in size or a record cannot be made
-  HRESULT FillClassTypeTable(const QIRListValQIRUnicodeString& iClasses,
-                             const QIRRawCollint& iClassNumbers,
-                             const QIRListValQIRUnicodeString& iColumns,
-                             const QIRRawCollint& iColumnTags,
-                             const QIRListValQIRUnicodeString& iColumnTypes,
-                             const QIRRawCollint& iTypeTags,
-                             const QIRListValQIRUnicodeString& iConstraints,
-                             const QIRRawCollint& iConstraintTags,
-                             const QIRListValQIRUnicodeString& iScopes,
-                             const QIRRawCollint& iScopeTags,
-                             const QIRListValQIRUnicodeString& iExtRefs,
-                             const QIRRawCollint& iExtRefTags,
-                             const QIRListValQIRUnicodeString& iMagnitudeColumns,
-                             const QIRListValQIRUnicodeString& iMagnitudeNames,
-                             const QIRRawCollint& iMagnitudeTags);
+  HRESULT FillClassTypeTable(
+      const QIRListValQIRUnicodeString& iClasses, const QIRRawCollint& iClassNumbers,
+      const QIRListValQIRUnicodeString& iColumns, const QIRRawCollint& iColumnTags,
+      const QIRListValQIRUnicodeString& iColumnTypes, const QIRRawCollint& iTypeTags,
+      const QIRListValQIRUnicodeString& iConstraints, const QIRRawCollint& iConstraintTags,
+      const QIRListValQIRUnicodeString& iScopes, const QIRRawCollint& iScopeTags,
+      const QIRListValQIRUnicodeString& iExtRefs, const QIRRawCollint& iExtRefTags,
+      const QIRListValQIRUnicodeString& iMagnitudeColumns,
+      const QIRListValQIRUnicodeString& iMagnitudeNames, const QIRRawCollint& iMagnitudeTags);
   /// Empties Tables (releasing each record), Defines and DefinedNames.
   void CleanupAllTables();
 
@@ -99,8 +93,7 @@ class QIR_API QIREdsMetadataDict : public QIRBaseUnknown {
   /// \param oToTables receives the referenced class, unqualified
   /// \param oToColumns receives the referenced columns
   /// \return S_OK; E_FAIL when the clause is not one
-  HRESULT GetConstraints(const QIRUnicodeString& iClause,
-                         QIRListValQIRUnicodeString& oFromColumns,
+  HRESULT GetConstraints(const QIRUnicodeString& iClause, QIRListValQIRUnicodeString& oFromColumns,
                          QIRListValQIRUnicodeString& oToTables,
                          QIRListValQIRUnicodeString& oToColumns) const;
   /// Splits iText at any of iSeparators; each piece stripped of blanks.
@@ -174,8 +167,7 @@ class QIR_API QIREdsMetadataDict : public QIRBaseUnknown {
   int GetUUidIndex(const QIRUnicodeString iName, const QIRListValQIRUnicodeString& iPool,
                    const QIRListValQIRUnicodeString& iKnownNames,
                    const QIRListValQIRUnicodeString& iKnownUuids,
-                   QIRListValQIRUnicodeString& ioAssigned, int& ioIndex,
-                   int& ioNextPool) const;
+                   QIRListValQIRUnicodeString& ioAssigned, int& ioIndex, int& ioNextPool) const;
   /// \param iClass the class
   /// \param iName the attribute
   /// \return iClass + "_" + iName
@@ -211,8 +203,7 @@ class QIR_API QIREdsMetadataDict : public QIRBaseUnknown {
   /// \param iNames the attributes' names
   /// \param iValues their values, in step
   /// \return S_OK, or E_FAIL
-  HRESULT SetAttribute(const QIRIDOMElement_var& iElement,
-                       const QIRListValQIRUnicodeString& iNames,
+  HRESULT SetAttribute(const QIRIDOMElement_var& iElement, const QIRListValQIRUnicodeString& iNames,
                        const QIRListValQIRUnicodeString& iValues) const;
   /// Writes the document to a file.
   /// \param iDocument the document
@@ -225,8 +216,8 @@ class QIR_API QIREdsMetadataDict : public QIRBaseUnknown {
   /// \param iVariable the variable's name
   /// \param oPath receives the path found
   /// \return S_OK when found; E_FAIL otherwise
-  HRESULT GetResourceDirectoryPath(QIRListValQIRUnicodeString iComponents,
-                                   const char* iVariable, QIRUnicodeString& oPath) const;
+  HRESULT GetResourceDirectoryPath(QIRListValQIRUnicodeString iComponents, const char* iVariable,
+                                   QIRUnicodeString& oPath) const;
 };
 
 #endif

@@ -4,12 +4,12 @@
 /// The record of one class (table) of the cable-routing schema. The dictionary fills every
 /// field once while it initialises; afterwards the record is only read. Lists index from 1.
 
-#include <cstdint>
-
 #include "QIRBaseUnknown.h"
 #include "QIRExport.h"
 #include "QIRLists.h"
 #include "QIRUnicodeString.h"
+
+#include <cstdint>
 
 /// One schema class's record.
 ///
@@ -40,7 +40,7 @@ class QIR_API QIREdsMetadataTable : public QIRBaseUnknown {
   /// One entry per foreign key between schema classes, same index across the three: the
   /// referencing columns.
   QIRListValQIRUnicodeString RefFromColumns;
-  QIRListValQIRUnicodeString RefToTables;  ///< Unqualified: "Work_Package".
+  QIRListValQIRUnicodeString RefToTables;   ///< Unqualified: "Work_Package".
   QIRListValQIRUnicodeString RefToColumns;  ///< The referenced columns.
 
   /// One entry per foreign key to a product-model class outside the schema: its constraint

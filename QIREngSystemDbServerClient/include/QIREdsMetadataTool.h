@@ -11,11 +11,11 @@
 
 #include "QIRBaseUnknown.h"
 #include "QIRCodes.h"
+#include "QIREdsMetadataDict.h"
+#include "QIREdsMetadataTable.h"
 #include "QIRExport.h"
 #include "QIRLists.h"
 #include "QIRUnicodeString.h"
-#include "QIREdsMetadataDict.h"
-#include "QIREdsMetadataTable.h"
 
 /// The metadata dictionary as applications use it.
 ///
@@ -57,8 +57,7 @@ class QIR_API QIREdsMetadataTool : public QIRBaseUnknown {
   /// \return S_OK; E_FAIL for an unknown class or without a dictionary
   HRESULT GetAttributeInfo(const QIRUnicodeString& iClassName,
                            QIRListValQIRUnicodeString& oAttrNames,
-                           QIRListValQIRUnicodeString& oAttrTypes,
-                           QIRRawCollint& oRequired) const;
+                           QIRListValQIRUnicodeString& oAttrTypes, QIRRawCollint& oRequired) const;
   /// The type and required flag of one attribute.
   /// \param iClassName the class, qualified or not
   /// \param iAttrName the attribute

@@ -13,14 +13,14 @@
 /// written. A generated text is at most 2^31 - 1 bytes (INT_MAX), the most the
 /// loaders read; a larger document fails to generate (E_FAIL) rather than be written unreadable.
 
-#include <memory>
-
 #include "QIRCodes.h"
+#include "QIREdsDomParser.h"
 #include "QIRExport.h"
 #include "QIRLists.h"
 #include "QIRUnicodeString.h"
 #include "QIRXMLServices.h"
-#include "QIREdsDomParser.h"
+
+#include <memory>
 
 /// A job document.
 ///
@@ -63,8 +63,7 @@ class QIR_API QIREdsXMLParser : public QIREdsDomParser {
   /// \return S_OK (also for an unknown job, nothing written); E_INVALIDARG, nothing written,
   ///   for a value a loader could not read back; E_FAIL without a document or when the
   ///   platform fails
-  HRESULT InsertJobContextInput(const QIRUnicodeString& iJobId,
-                                const QIRUnicodeString& iAttrName,
+  HRESULT InsertJobContextInput(const QIRUnicodeString& iJobId, const QIRUnicodeString& iAttrName,
                                 const QIRUnicodeString& iAttrValue,
                                 const QIRUnicodeString& iAttrType);
   /// Adds an output to the job. All three attributes are written, even empty.
@@ -115,8 +114,7 @@ class QIR_API QIREdsXMLParser : public QIREdsDomParser {
   /// \param oNodeList receives every element named iTagName, in document order
   /// \return S_OK; E_FAIL, the output null, for a null output pointer, without a document or
   ///   when the platform fails
-  HRESULT GetDOMElemByTagName(const QIRUnicodeString& iTagName,
-                              QIRIDOMNodeList** oNodeList) const;
+  HRESULT GetDOMElemByTagName(const QIRUnicodeString& iTagName, QIRIDOMNodeList** oNodeList) const;
   /// \param iTagName the tag looked for
   /// \param iAttrName the attribute compared
   /// \param iAttrValue the value it must have
@@ -125,8 +123,7 @@ class QIR_API QIREdsXMLParser : public QIREdsDomParser {
   /// \return S_OK (also when none matches); E_FAIL, the output null, for a null output
   ///   pointer, without a document or when the platform fails
   HRESULT GetDOMElemByTagName(const QIRUnicodeString& iTagName, const QIRUnicodeString& iAttrName,
-                              const QIRUnicodeString& iAttrValue,
-                              QIRIDOMElement** oElement) const;
+                              const QIRUnicodeString& iAttrValue, QIRIDOMElement** oElement) const;
   /// \param iJobId the job's identifier
   /// \param iTagName the tag looked for
   /// \param oNodeList receives the elements named iTagName at any depth under the job; null
@@ -146,8 +143,7 @@ class QIR_API QIREdsXMLParser : public QIREdsDomParser {
   /// \param iJobId the job's identifier
   /// \param oNodeList receives the elements
   /// \return as GetNodeListUnderJobId
-  HRESULT GetJobOutputNodeList(const QIRUnicodeString& iJobId,
-                               QIRIDOMNodeList** oNodeList) const;
+  HRESULT GetJobOutputNodeList(const QIRUnicodeString& iJobId, QIRIDOMNodeList** oNodeList) const;
 
   // Readers. Lists are appended to, never emptied first; lists read together stay in step.
   // An unknown job gives a success code and appends nothing.

@@ -1,8 +1,8 @@
 // Uses the installed library as an application would; exits non-zero when a call misbehaves.
-#include <cstdio>
-
 #include "QIREdsXMLParser.h"
 #include "QIRSequenceOctet.h"
+
+#include <cstdio>
 
 // A job document written by one side and read back by the other: exercises libxml2 through the
 // installed library, which a link-only check would not.

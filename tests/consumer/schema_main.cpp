@@ -1,8 +1,8 @@
 // Uses the installed schema component: an SQLite file brought to the schema and checked.
+#include "QIREdsSchemaSync.h"
+
 #include <cstdio>
 #include <string>
-
-#include "QIREdsSchemaSync.h"
 
 int main(int argc, char** argv)
 {

@@ -1,9 +1,8 @@
 #include "QIREdsPostgresDatabase.h"
 
-#include <libpq-fe.h>
-
 #include <cstdio>
 #include <cstdlib>
+#include <libpq-fe.h>
 #include <memory>
 
 namespace {
@@ -110,15 +109,14 @@ bool QIREdsPostgresDatabase::Read(QIREdsSchemaModel& oLive, std::string& oError)
   // A target outside the schema keeps its schema name, so it never passes for one inside.
   const char* const target =
       "CASE WHEN rn.nspname = 'qm41862' THEN rt.relname ELSE rn.nspname || '.' || rt.relname END";
-  const std::string keySql =
-      std::string("SELECT t.relname, con.conname, con.contype, ") + from + ", " + target + ", " +
-      to +
-      " FROM pg_constraint con JOIN pg_class t ON t.oid = con.conrelid"
-      " JOIN pg_namespace n ON n.oid = t.relnamespace"
-      " LEFT JOIN pg_class rt ON rt.oid = con.confrelid"
-      " LEFT JOIN pg_namespace rn ON rn.oid = rt.relnamespace"
-      " WHERE n.nspname = 'qm41862' AND con.contype IN ('p', 'u', 'f')"
-      " ORDER BY t.relname, con.conname";
+  const std::string keySql = std::string("SELECT t.relname, con.conname, con.contype, ") + from +
+                             ", " + target + ", " + to +
+                             " FROM pg_constraint con JOIN pg_class t ON t.oid = con.conrelid"
+                             " JOIN pg_namespace n ON n.oid = t.relnamespace"
+                             " LEFT JOIN pg_class rt ON rt.oid = con.confrelid"
+                             " LEFT JOIN pg_namespace rn ON rn.oid = rt.relnamespace"
+                             " WHERE n.nspname = 'qm41862' AND con.contype IN ('p', 'u', 'f')"
+                             " ORDER BY t.relname, con.conname";
   const Result keys = query(keySql.c_str());
   if (!keys) return false;
   for (int row = 0; row < PQntuples(keys.get()); ++row) {

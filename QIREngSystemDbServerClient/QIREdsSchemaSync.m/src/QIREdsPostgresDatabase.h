@@ -2,9 +2,9 @@
 #define QIREdsPostgresDatabase_H
 // The schema "qm41862" of a PostgreSQL database, through libpq.
 
-#include <string>
-
 #include "QIREdsSchemaDatabase.h"
+
+#include <string>
 
 struct pg_conn;
 

@@ -4,10 +4,10 @@
 // dictionary's, plan the statements that converge it, run them in one transaction. Each
 // engine says how it spells types and which changes it can make in place.
 
+#include "QIREdsSchemaModel.h"
+
 #include <string>
 #include <vector>
-
-#include "QIREdsSchemaModel.h"
 
 struct QIREdsSchemaPlan {
   std::vector<std::string> Statements;  // safe to run, in order

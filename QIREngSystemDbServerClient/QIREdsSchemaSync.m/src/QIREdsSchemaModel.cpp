@@ -1,11 +1,11 @@
 #include "QIREdsSchemaModel.h"
 
+#include "QIREdsMetadataDict.h"
+#include "QIREdsMetadataTable.h"
+
 #include <algorithm>
 #include <cctype>
 #include <map>
-
-#include "QIREdsMetadataDict.h"
-#include "QIREdsMetadataTable.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 #include "QIREdsSchemaSync.h"
 
+#include "QIREdsPostgresDatabase.h"
+#include "QIREdsSchemaModel.h"
+#include "QIREdsSqliteDatabase.h"
+
 #include <memory>
 #include <new>
 #include <string>
 #include <vector>
-
-#include "QIREdsPostgresDatabase.h"
-#include "QIREdsSchemaModel.h"
-#include "QIREdsSqliteDatabase.h"
 
 struct QIREdsSchemaSync::Private {
   std::unique_ptr<QIREdsSchemaDatabase> Database;

@@ -1,10 +1,9 @@
 #include "QIREdsSqliteDatabase.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <sqlite3.h>
 
 namespace {
 

@@ -3,9 +3,9 @@
 // The main database of an SQLite file: the schema's tables without their qualifier, every
 // constraint inside its CREATE TABLE, since SQLite adds none to an existing table.
 
-#include <string>
-
 #include "QIREdsSchemaDatabase.h"
+
+#include <string>
 
 struct sqlite3;
 

@@ -1,17 +1,18 @@
 #include "QIREEdsSAXEntityResolver.h"
 
-#include <cstring>
-#include <new>
-
 #include "QIREdsGuard.h"
 #include "QIRError.h"
+
+#include <cstring>
+#include <new>
 
 namespace {
 const char kFramework[] = "QIREngSystemDbServerClient";
 
 // Entered at library load, so that a QueryInterface on a resolver finds its tie.
 struct TieRegistrar {
-  TieRegistrar() {
+  TieRegistrar()
+  {
     QIRRegisterTie("QIRISAXEntityResolver", "QIREEdsSAXEntityResolver",
                    &CreateTIEQIRISAXEntityResolverQIREEdsSAXEntityResolver);
   }

@@ -16,8 +16,7 @@ QIREdsApplicationTool::~QIREdsApplicationTool() = default;
 HRESULT QIREdsApplicationTool::GetComputedPercentFill(const QIRRawColldouble& iValues,
                                                       const QIRRawColldouble& iSizes,
                                                       const QIRUnicodeString& iSectionType,
-                                                      const double& iCapacity,
-                                                      double& oPercentFill)
+                                                      const double& iCapacity, double& oPercentFill)
 {
   HRESULT hr = E_FAIL;
   oPercentFill = 0.0;

@@ -1,15 +1,15 @@
 #include "QIREdsDictionaryXml.h"
 
-#include <cstdio>
-
 #include "QIREdsGuard.h"
+#include "QIREdsMetadataText.h"
 #include "QIRError.h"
 #include "QIRFileServices.h"
-#include "QIREdsMetadataText.h"
+
+#include <cstdio>
 
 using QIREdsMetadataText::AsTable;
-using QIREdsMetadataText::Contains;
 using QIREdsMetadataText::Between;
+using QIREdsMetadataText::Contains;
 using QIREdsMetadataText::Stripped;
 
 namespace {
@@ -148,9 +148,8 @@ QIRUnicodeString RelationshipMandatory(const DictionaryXmlRun& iRun, const QIRUn
 }
 
 HRESULT SetRelationshipAttributes(const QIREdsMetadataDict& iDictionary,
-                                  const QIRIDOMElement_var& iElement,
-                                  const QIRUnicodeString& iName, const QIRUnicodeString& iUuid,
-                                  const QIRUnicodeString& iMandatory,
+                                  const QIRIDOMElement_var& iElement, const QIRUnicodeString& iName,
+                                  const QIRUnicodeString& iUuid, const QIRUnicodeString& iMandatory,
                                   const QIRUnicodeString& iTarget)
 {
   AttributeList attributes;
@@ -233,8 +232,7 @@ void WriteUniqueKeys(DictionaryXmlRun& ioRun, const QIREdsMetadataTable& iTable,
     const QIRUnicodeString& clause = iTable.Constraints[i];
     if (Contains(clause, "PRIMARY KEY") || !Contains(clause, " UNIQUE ")) continue;
     const QIRUnicodeString name = ioRun.Dictionary.GetConstraintName(clause);
-    QIRToken members(
-        Between(clause, clause.SearchSubString("("), clause.SearchSubString(")")));
+    QIRToken members(Between(clause, clause.SearchSubString("("), clause.SearchSubString(")")));
     QIRUnicodeString references;
     for (QIRUnicodeString member = members.GetNextToken(","); !member.IsNull();
          member = members.GetNextToken(",")) {
@@ -265,8 +263,7 @@ void WriteForeignKeys(DictionaryXmlRun& ioRun, const QIRIDOMElement_var& iClass)
     const int target = ioRun.WrittenClasses.Locate(ioRun.ForeignKeyTargets[at]);
     if (target <= 0 || ioRun.WrittenClassUuids[target] <= 0) continue;
     const QIRUnicodeString mandatory = RelationshipMandatory(ioRun, ioRun.ForeignKeyAttrKeys[at]);
-    const QIRIDOMElement_var relationship =
-        ioRun.NewChild(AsNode(iClass), "Relationship");
+    const QIRIDOMElement_var relationship = ioRun.NewChild(AsNode(iClass), "Relationship");
     if (relationship == NULL_var) continue;
     SetRelationshipAttributes(ioRun.Dictionary, relationship, ioRun.ForeignKeyNames[at],
                               ioRun.Uuid(uuid), mandatory,
@@ -284,8 +281,7 @@ void WriteOutsideReferences(DictionaryXmlRun& ioRun, const QIREdsMetadataTable& 
   for (int k = 1; k <= n; ++k) {
     const QIRUnicodeString mandatory = RelationshipMandatory(
         ioRun, ioRun.Dictionary.ConvertToAttrKey(iShortName, iTable.ExtRefFromColumns[k]));
-    const QIRIDOMElement_var relationship =
-        ioRun.NewChild(AsNode(iClass), "Relationship");
+    const QIRIDOMElement_var relationship = ioRun.NewChild(AsNode(iClass), "Relationship");
     if (relationship == NULL_var) continue;
     const int uuid = ioRun.TakeUuid(iTable.ExtRefNames[k]);
     SetRelationshipAttributes(ioRun.Dictionary, relationship, iTable.ExtRefNames[k],

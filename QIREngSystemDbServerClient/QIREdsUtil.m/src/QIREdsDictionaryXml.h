@@ -4,16 +4,17 @@
 // from the records it reads. Not installed.
 
 #include "QIRCodes.h"
+#include "QIREdsMetadataDict.h"
 #include "QIRLists.h"
 #include "QIRUnicodeString.h"
-#include "QIREdsMetadataDict.h"
 
 namespace QIREdsDictionaryXml {
 
 // Everything GenerateOrvaneMetaData promises, for iDictionary's records.
 HRESULT Generate(const QIREdsMetadataDict& iDictionary, const QIRUnicodeString& iDictionaryPath,
                  const QIRListValQIRUnicodeString& iKnownNames,
-                 const QIRListValQIRUnicodeString& iKnownUuids, const QIRUnicodeString& iOutputPath);
+                 const QIRListValQIRUnicodeString& iKnownUuids,
+                 const QIRUnicodeString& iOutputPath);
 
 }  // namespace QIREdsDictionaryXml
 

@@ -1,15 +1,15 @@
 #include "QIREdsDomParser.h"
 
+#include "QIREEdsSAXEntityResolver.h"
+#include "QIREdsGuard.h"
+#include "QIREdsXMLParser.h"
+#include "QIRError.h"
+#include "QIRFileServices.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
-
-#include "QIREdsGuard.h"
-#include "QIREEdsSAXEntityResolver.h"
-#include "QIREdsXMLParser.h"
-#include "QIRError.h"
-#include "QIRFileServices.h"
 
 namespace {
 const std::size_t kPathSize = 256;
@@ -33,8 +33,8 @@ HRESULT WriteToText(const QIRIXMLDOMDocumentBuilder_var& iBuilder,
   return iBuilder->WriteToString(iDocument, oText, names, values);
 }
 
-void InputOptions(unsigned char iValidate, const char* iExpand,
-                  QIRListValQIRUnicodeString& oNames, QIRListValQIRUnicodeString& oValues)
+void InputOptions(unsigned char iValidate, const char* iExpand, QIRListValQIRUnicodeString& oNames,
+                  QIRListValQIRUnicodeString& oValues)
 {
   oNames.Append("QIRDoValidation");
   oValues.Append(iValidate ? "true" : "false");
@@ -49,7 +49,10 @@ void CopyPath(char* oPath, const char* iPath)
   oPath[kPathSize - 1] = '\0';
 }
 
-bool FileExists(const char* iPath) { return QIRGetFileInfo(iPath, nullptr) == 0; }
+bool FileExists(const char* iPath)
+{
+  return QIRGetFileInfo(iPath, nullptr) == 0;
+}
 
 bool FindAlongValue(const char* iValue, const char* iFileName, char* oPath)
 {
@@ -168,8 +171,7 @@ HRESULT QIREdsDomParser::LoadStream(const _SEQUENCE_octet* iStream, unsigned cha
       // the document stays alive during the parse.
       QIRUnicodeString text;
       if (FAILED(text.BuildFromUTF8(bytes, iStream->length()))) return E_FAIL;
-      if (FAILED(CreateQIRIXMLSAXFactory(factory, CLSID_QIRXMLSAXFactory)) ||
-          factory == NULL_var) {
+      if (FAILED(CreateQIRIXMLSAXFactory(factory, CLSID_QIRXMLSAXFactory)) || factory == NULL_var) {
         QIRSysLogAbend("***ERROR*** SAX factory cannot be created !!!!");
         return E_FAIL;
       }
@@ -232,20 +234,22 @@ HRESULT QIREdsDomParser::GenerateStream(_SEQUENCE_octet** oStream)
     return E_INVALIDARG;
   }
   if (_spQIRIDOMdocument == NULL_var) return hr;
-  return QIRGuarded([&] {
-    QIRUnicodeString text;
-    hr = WriteToText(_spDOMDocumentBuilder, _spQIRIDOMdocument, text);
-    if (FAILED(hr)) return hr;
-    // The string already holds UTF-8: its bytes go into the sequence without a second buffer.
-    const int byteCount = text.GetLengthInByte();
-    if (byteCount <= 0) return E_FAIL;
-    _SEQUENCE_octet* stream = QIRNewSequenceOctet(
-        static_cast<unsigned int>(byteCount),
-        reinterpret_cast<const unsigned char*>(text.ConvertToChar()));
-    if (!stream) return E_OUTOFMEMORY;
-    *oStream = stream;
-    return hr;
-  }, E_FAIL, QIROnBadAlloc::OutOfMemory);
+  return QIRGuarded(
+      [&] {
+        QIRUnicodeString text;
+        hr = WriteToText(_spDOMDocumentBuilder, _spQIRIDOMdocument, text);
+        if (FAILED(hr)) return hr;
+        // The string already holds UTF-8: its bytes go into the sequence without a second buffer.
+        const int byteCount = text.GetLengthInByte();
+        if (byteCount <= 0) return E_FAIL;
+        _SEQUENCE_octet* stream =
+            QIRNewSequenceOctet(static_cast<unsigned int>(byteCount),
+                                reinterpret_cast<const unsigned char*>(text.ConvertToChar()));
+        if (!stream) return E_OUTOFMEMORY;
+        *oStream = stream;
+        return hr;
+      },
+      E_FAIL, QIROnBadAlloc::OutOfMemory);
 }
 
 HRESULT QIREdsDomParser::dump()

@@ -1,5 +1,8 @@
 #include "QIREdsEffectivityTool.h"
 
+#include "QIREdsGuard.h"
+#include "QIRError.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -7,9 +10,6 @@
 #include <string_view>
 #include <utility>
 #include <vector>
-
-#include "QIREdsGuard.h"
-#include "QIRError.h"
 
 namespace {
 const int kOpenEnd = 100000000;
@@ -157,8 +157,7 @@ class SortedView {
 class Comparison {
  public:
   Comparison(const std::vector<Range>& iFirst, const std::vector<Range>& iSecond)
-      : _firstByStart(iFirst), _firstByEnd(iFirst), _secondByStart(iSecond),
-        _secondByEnd(iSecond)
+      : _firstByStart(iFirst), _firstByEnd(iFirst), _secondByStart(iSecond), _secondByEnd(iSecond)
   {
   }
 
@@ -350,8 +349,7 @@ void MergeRange(std::vector<Range>& ioWorking, const Range& iNew)
   merged.reserve(ioWorking.size() + 1);
   for (int k = 0; k < m; ++k) {
     if (k == insertAt) merged.push_back(iNew);
-    if (!marks[k].removed)
-      merged.push_back(marks[k].range);
+    if (!marks[k].removed) merged.push_back(marks[k].range);
   }
   if (insertAt == m) merged.push_back(iNew);
   ioWorking.swap(merged);
@@ -373,7 +371,10 @@ std::vector<Range> JoinNeighbours(const std::vector<Range>& iWorking)
 
 // Positions in the text are bytes: every character the parser looks for is ASCII, and a byte
 // match in valid UTF-8 is always a whole character.
-bool IsNumberBlank(char iByte) { return iByte == ' ' || (iByte >= '\t' && iByte <= '\r'); }
+bool IsNumberBlank(char iByte)
+{
+  return iByte == ' ' || (iByte >= '\t' && iByte <= '\r');
+}
 
 // Reads iText[iBegin, iEnd) as "%d" does. Only the blanks, sign and digits it would consume are
 // copied, so a long text between the bounds costs nothing here.
@@ -414,8 +415,7 @@ QIREdsEffectivityTool::QIREdsEffectivityTool() = default;
 QIREdsEffectivityTool::~QIREdsEffectivityTool() = default;
 
 HRESULT QIREdsEffectivityTool::ParseEffectivityRange(const QIRUnicodeString& iEffectivity,
-                                                     QIRRawCollint& oStarts,
-                                                     QIRRawCollint& oEnds)
+                                                     QIRRawCollint& oStarts, QIRRawCollint& oEnds)
 {
   HRESULT hr = E_FAIL;
   if (iEffectivity.IsNull()) return E_INVALIDARG;
@@ -499,10 +499,9 @@ HRESULT QIREdsEffectivityTool::ComputeUnionEffectivityRange(const QIRRawCollint&
       // The second list is in order already: only the first needs sorting before the merge.
       SortBy<&Range::start>(first);
       std::vector<Range> all(first.size() + working.size());
-      std::merge(first.begin(), first.end(), working.begin(), working.end(), all.begin(),
-                 [](const Range& iLeft, const Range& iRight) {
-                   return iLeft.start < iRight.start;
-                 });
+      std::merge(
+          first.begin(), first.end(), working.begin(), working.end(), all.begin(),
+          [](const Range& iLeft, const Range& iRight) { return iLeft.start < iRight.start; });
       WriteRanges(JoinSorted(all), oUnitedStarts, oUnitedEnds);
       return S_OK;
     }
@@ -521,10 +520,12 @@ HRESULT QIREdsEffectivityTool::ComputeIntersectionEffectivityRange(
                       oEnds);
 }
 
-HRESULT QIREdsEffectivityTool::ComputeDifferenceEffectivityRange(
-    const QIRRawCollint& iFirstStarts, const QIRRawCollint& iFirstEnds,
-    const QIRRawCollint& iSecondStarts, const QIRRawCollint& iSecondEnds, QIRRawCollint& oStarts,
-    QIRRawCollint& oEnds)
+HRESULT QIREdsEffectivityTool::ComputeDifferenceEffectivityRange(const QIRRawCollint& iFirstStarts,
+                                                                 const QIRRawCollint& iFirstEnds,
+                                                                 const QIRRawCollint& iSecondStarts,
+                                                                 const QIRRawCollint& iSecondEnds,
+                                                                 QIRRawCollint& oStarts,
+                                                                 QIRRawCollint& oEnds)
 {
   return CombineUnits(iFirstStarts, iFirstEnds, iSecondStarts, iSecondEnds, Subtract, oStarts,
                       oEnds);

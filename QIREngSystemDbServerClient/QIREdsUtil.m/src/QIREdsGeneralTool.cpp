@@ -1,12 +1,12 @@
 #include "QIREdsGeneralTool.h"
 
+#include "QIREdsGuard.h"
+#include "QIRError.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
-
-#include "QIREdsGuard.h"
-#include "QIRError.h"
 
 namespace {
 // The most blanks one marker stands for. A longer count is malformed, so that a few bytes of
@@ -77,8 +77,8 @@ QIRUnicodeString QIREdsGeneralTool::EncodeBlanks(const QIRUnicodeString& iText)
     encoded.reserve(text.size());
     int wordCount = 0;
     for (std::size_t at = 0; at < text.size();) {
-      const std::size_t next = text[at] == ' ' ? text.find_first_not_of(' ', at)
-                                               : text.find(' ', at);
+      const std::size_t next =
+          text[at] == ' ' ? text.find_first_not_of(' ', at) : text.find(' ', at);
       const std::size_t end = std::min(next, text.size());
       if (text[at] == ' ') {
         AppendMarkers(encoded, end - at);

@@ -15,18 +15,24 @@ QIREdsInternalError::QIREdsInternalError(unsigned int iId) : QIRInternalError(iI
 
 QIREdsInternalError::QIREdsInternalError(unsigned int iId, const char* iMsgId,
                                          const char* iMsgCatalog)
-    : QIRInternalError(iId, iMsgId, iMsgCatalog) {}
+    : QIRInternalError(iId, iMsgId, iMsgCatalog)
+{
+}
 
 QIREdsInternalError::QIREdsInternalError(const char* iMsgId, const char* iMsgCatalog)
-    : QIRInternalError(iMsgId, iMsgCatalog) {}
+    : QIRInternalError(iMsgId, iMsgCatalog)
+{
+}
 
 QIREdsInternalError::~QIREdsInternalError() = default;
 
-void QIREdsInternalError::Setup(const char* iSourceFile, int iSourceLine) {
+void QIREdsInternalError::Setup(const char* iSourceFile, int iSourceLine)
+{
   QIRError::Setup(iSourceFile, iSourceLine);
 }
 
-QIRError* QIREdsInternalError::CloneSelf() const {
+QIRError* QIREdsInternalError::CloneSelf() const
+{
   try {
     return new (std::nothrow) QIREdsInternalError(*this);
   } catch (...) {
@@ -34,7 +40,8 @@ QIRError* QIREdsInternalError::CloneSelf() const {
   }
 }
 
-void QIREdsInternalError::GetErrorTable(unsigned int* oLength, const QIRErrDsc** oTable) const {
+void QIREdsInternalError::GetErrorTable(unsigned int* oLength, const QIRErrDsc** oTable) const
+{
   if (oLength) *oLength = 0;
   if (oTable) *oTable = kErrorTable;
 }

@@ -1,8 +1,8 @@
 #include "QIREdsMetadataDict.h"
 
-#include "QIREdsGuard.h"
 #include "QIREdsCableRoutingSchema.h"
 #include "QIREdsDictionaryXml.h"
+#include "QIREdsGuard.h"
 #include "QIREdsMetadataRecords.h"
 #include "QIREdsMetadataText.h"
 #include "QIREdsResourcePath.h"
@@ -16,8 +16,8 @@
 namespace {
 
 using QIREdsMetadataText::AsTable;
-using QIREdsMetadataText::Contains;
 using QIREdsMetadataText::Between;
+using QIREdsMetadataText::Contains;
 using QIREdsMetadataText::Stripped;
 
 // Two fields of every row of a schema table, each appended to its own list in row order.
@@ -59,10 +59,10 @@ HRESULT QIREdsMetadataDict::Initialize()
                classNumbers);
     AppendRows(classRows, schema::kClassCount, &ClassRow::Name, &ClassRow::Define, DefinedNames,
                Defines);
-    AppendRows(columnRows, schema::kColumnCount, &ColumnRow::Name, &ColumnRow::ClassNumber,
-               columns, columnTags);
-    AppendRows(columnRows, schema::kColumnCount, &ColumnRow::Name, &ColumnRow::Define,
-               DefinedNames, Defines);
+    AppendRows(columnRows, schema::kColumnCount, &ColumnRow::Name, &ColumnRow::ClassNumber, columns,
+               columnTags);
+    AppendRows(columnRows, schema::kColumnCount, &ColumnRow::Name, &ColumnRow::Define, DefinedNames,
+               Defines);
     AppendRows(columnRows, schema::kColumnCount, &ColumnRow::Type, &ColumnRow::ClassNumber, types,
                typeTags);
 
@@ -104,10 +104,10 @@ HRESULT QIREdsMetadataDict::FillClassTypeTable(
   namespace records = QIREdsMetadataRecords;
   HRESULT hr = E_FAIL;
   return QIRGuarded([&] {
-    const records::Sources sources{iClasses,     iClassNumbers,   iColumns,         iColumnTags,
-                                   iColumnTypes, iTypeTags,       iConstraints,     iConstraintTags,
-                                   iScopes,      iScopeTags,      iExtRefs,         iExtRefTags,
-                                   iMagnitudeColumns, iMagnitudeNames, iMagnitudeTags};
+    const records::Sources sources{
+        iClasses,  iClassNumbers, iColumns,          iColumnTags,     iColumnTypes,
+        iTypeTags, iConstraints,  iConstraintTags,   iScopes,         iScopeTags,
+        iExtRefs,  iExtRefTags,   iMagnitudeColumns, iMagnitudeNames, iMagnitudeTags};
     const records::Scopes scopes = records::ReadScopes(sources);
     if (!records::Paired(sources)) return hr;
 

@@ -59,8 +59,8 @@ void AddColumns(QIREdsMetadataTable& ioRecord, int iNumber, const Sources& iSour
   }
 }
 
-void AddClauses(const QIREdsMetadataDict& iDictionary, QIREdsMetadataTable& ioRecord,
-                int iNumber, const Sources& iSources)
+void AddClauses(const QIREdsMetadataDict& iDictionary, QIREdsMetadataTable& ioRecord, int iNumber,
+                const Sources& iSources)
 {
   // A clause is whichever reader accepts it first; the others leave their lists alone.
   for (int j = 1; j <= iSources.Constraints.Size(); ++j) {

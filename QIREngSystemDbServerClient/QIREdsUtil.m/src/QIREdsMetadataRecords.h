@@ -3,10 +3,10 @@
 // The steps by which QIREdsMetadataDict::FillClassTypeTable builds one record per class from
 // its tagged source lists. Not installed.
 
-#include "QIRLists.h"
-#include "QIRUnicodeString.h"
 #include "QIREdsMetadataDict.h"
 #include "QIREdsMetadataTable.h"
+#include "QIRLists.h"
+#include "QIRUnicodeString.h"
 
 namespace QIREdsMetadataRecords {
 
@@ -44,8 +44,8 @@ bool Paired(const Sources& iSources);
 // Columns, their magnitudes and their types, those of class number iNumber.
 void AddColumns(QIREdsMetadataTable& ioRecord, int iNumber, const Sources& iSources);
 // Constraint clauses and the keys and references read from them.
-void AddClauses(const QIREdsMetadataDict& iDictionary, QIREdsMetadataTable& ioRecord,
-                int iNumber, const Sources& iSources);
+void AddClauses(const QIREdsMetadataDict& iDictionary, QIREdsMetadataTable& ioRecord, int iNumber,
+                const Sources& iSources);
 // The scope of the class at iPosition; the last matching entry wins.
 void AddScope(QIREdsMetadataTable& ioRecord, int iPosition, const Scopes& iScopes);
 // Outside references are tagged by position, not by class number.

@@ -4,8 +4,8 @@
 // dictionary's files. Not installed.
 
 #include "QIRBaseUnknown.h"
-#include "QIRUnicodeString.h"
 #include "QIREdsMetadataTable.h"
+#include "QIRUnicodeString.h"
 
 namespace QIREdsMetadataText {
 

@@ -9,20 +9,34 @@ const char kQualifier[] = "qm41862";
 
 // Derived attributes that applications compute; they have no column in the schema.
 const char* const kComputedAttributes[][2] = {
-    {"CR_Total_Length", "Double"},          {"CR_PartNumber", "String"},
-    {"CR_CableType", "String"},             {"CR_Nb_Routed", "Integer"},
-    {"CR_Nb_CableInst", "Integer"},         {"CI_Total_Length", "Double"},
-    {"CI_CSect_List_Name", "String"},       {"CI_CSect_List_Ptr", "Uuid"},
-    {"CI_CSect_List_FilterName", "String"}, {"CI_CSect_List_FilterPtr", "Uuid"},
-    {"CI_PartNumber", "String"},            {"CI_CableType", "String"},
-    {"CI_RouteStatus", "String"},           {"CI_WP_Name", "String"},
-    {"CI_PEFrom_Name", "String"},           {"CI_PEFrom_WP_Name", "String"},
-    {"CI_PETo_Name", "String"},             {"CI_PETo_WP_Name", "String"},
-    {"CS_Total_WT", "Double"},              {"CS_Total_OD", "Double"},
-    {"CS_Number_CI", "Integer"},            {"CS_Percent_Fill", "Double"},
-    {"CS_Overload", "Integer"},             {"CS_WP_Name", "String"},
-    {"RT_CS_List_Name", "String"},          {"RT_CS_List_Ptr", "Uuid"},
-    {"RT_CS_List_FilterName", "String"},    {"RT_CS_List_FilterPtr", "Uuid"},
+    {"CR_Total_Length", "Double"},
+    {"CR_PartNumber", "String"},
+    {"CR_CableType", "String"},
+    {"CR_Nb_Routed", "Integer"},
+    {"CR_Nb_CableInst", "Integer"},
+    {"CI_Total_Length", "Double"},
+    {"CI_CSect_List_Name", "String"},
+    {"CI_CSect_List_Ptr", "Uuid"},
+    {"CI_CSect_List_FilterName", "String"},
+    {"CI_CSect_List_FilterPtr", "Uuid"},
+    {"CI_PartNumber", "String"},
+    {"CI_CableType", "String"},
+    {"CI_RouteStatus", "String"},
+    {"CI_WP_Name", "String"},
+    {"CI_PEFrom_Name", "String"},
+    {"CI_PEFrom_WP_Name", "String"},
+    {"CI_PETo_Name", "String"},
+    {"CI_PETo_WP_Name", "String"},
+    {"CS_Total_WT", "Double"},
+    {"CS_Total_OD", "Double"},
+    {"CS_Number_CI", "Integer"},
+    {"CS_Percent_Fill", "Double"},
+    {"CS_Overload", "Integer"},
+    {"CS_WP_Name", "String"},
+    {"RT_CS_List_Name", "String"},
+    {"RT_CS_List_Ptr", "Uuid"},
+    {"RT_CS_List_FilterName", "String"},
+    {"RT_CS_List_FilterPtr", "Uuid"},
 };
 
 typedef QIRVar<QIREdsMetadataTable> TableHandle;
@@ -146,14 +160,15 @@ HRESULT QIREdsMetadataTool::GetAttributeInfo(const QIRUnicodeString& iClassName,
 {
   return ReadTable(Dictionary(), *this, iClassName,
                    [&](const QIREdsMetadataDict&, const QIREdsMetadataTable& iTable) {
-    const int n = iTable.Columns.Size();
-    if (n == 0 || iTable.ColumnTypes.Size() != n || iTable.Required.Size() != n) return;
-    for (int i = 1; i <= n; ++i) {
-      oAttrNames.Append(iTable.Columns[i]);
-      oAttrTypes.Append(TranslateTypeToOrvane(iTable.Columns[i], &iTable, i));
-      oRequired.Append(iTable.Required[i]);
-    }
-  });
+                     const int n = iTable.Columns.Size();
+                     if (n == 0 || iTable.ColumnTypes.Size() != n || iTable.Required.Size() != n)
+                       return;
+                     for (int i = 1; i <= n; ++i) {
+                       oAttrNames.Append(iTable.Columns[i]);
+                       oAttrTypes.Append(TranslateTypeToOrvane(iTable.Columns[i], &iTable, i));
+                       oRequired.Append(iTable.Required[i]);
+                     }
+                   });
 }
 
 // The attribute names go by value because callers' code was written against that signature.
@@ -184,9 +199,9 @@ HRESULT QIREdsMetadataTool::GetAttrMagnitudeInfo(const QIRUnicodeString& iClassN
 {
   return ReadTable(Dictionary(), *this, iClassName,
                    [&](const QIREdsMetadataDict&, const QIREdsMetadataTable& iTable) {
-    oAttrNames.Append(iTable.MagnitudeColumns);
-    oMagnitudes.Append(iTable.Magnitudes);
-  });
+                     oAttrNames.Append(iTable.MagnitudeColumns);
+                     oMagnitudes.Append(iTable.Magnitudes);
+                   });
 }
 
 QIRUnicodeString QIREdsMetadataTool::TranslateClassToNeutral(
@@ -196,8 +211,7 @@ QIRUnicodeString QIREdsMetadataTool::TranslateClassToNeutral(
   const HRESULT hr = QIRGuarded([&] {
     // The dictionary keys its records by the qualified form; anything that already
     // mentions the schema is taken as qualified.
-    if (!Contains(iClassName, kQualifier))
-      name = QIRUnicodeString(kQualifier) + "." + iClassName;
+    if (!Contains(iClassName, kQualifier)) name = QIRUnicodeString(kQualifier) + "." + iClassName;
     return S_OK;
   });
   return SUCCEEDED(hr) ? name : iClassName;
@@ -208,8 +222,7 @@ QIRUnicodeString QIREdsMetadataTool::TranslateClassToOrvane(
 {
   QIRUnicodeString name = iClassName;
   const HRESULT hr = QIRGuarded([&] {
-    const int point =
-        iClassName.SearchSubString(".", 0, QIRUnicodeString::QIRSearchBackward);
+    const int point = iClassName.SearchSubString(".", 0, QIRUnicodeString::QIRSearchBackward);
     if (point >= 0)
       name = iClassName.SubString(point + 1, iClassName.GetLengthInChar() - point - 1);
     return S_OK;
@@ -249,25 +262,26 @@ HRESULT QIREdsMetadataTool::GetRelationship(const QIRUnicodeString& iClassName,
 {
   return ReadTable(Dictionary(), *this, iClassName,
                    [&](const QIREdsMetadataDict& iDictionary, const QIREdsMetadataTable& iTable) {
-    const QIRListValQIRUnicodeString& clauses = iTable.Constraints;
-    for (int i = 1; i <= clauses.Size(); ++i) {
-      if (!Contains(clauses[i], "FOREIGN KEY")) continue;
-      QIRUnicodeString name, column, toClass;
-      if (FAILED(iDictionary.ParseConstraint(clauses[i], name, column, toClass))) continue;
-      oRelationNames.Append(name);
-      oAttrNames.Append(column);
-      oToClasses.Append(toClass);
-    }
-    const int n = iTable.ExtRefNames.Size();
-    if (n == 0 || iTable.ExtRefFromColumns.Size() != n || iTable.ExtRefToClasses.Size() != n ||
-        iTable.ExtRefToUuids.Size() != n)
-      return;
-    for (int i = 1; i <= n; ++i) {
-      oRelationNames.Append(iTable.ExtRefNames[i]);
-      oAttrNames.Append(iTable.ExtRefFromColumns[i]);
-      oToClasses.Append(iTable.ExtRefToClasses[i]);
-    }
-  });
+                     const QIRListValQIRUnicodeString& clauses = iTable.Constraints;
+                     for (int i = 1; i <= clauses.Size(); ++i) {
+                       if (!Contains(clauses[i], "FOREIGN KEY")) continue;
+                       QIRUnicodeString name, column, toClass;
+                       if (FAILED(iDictionary.ParseConstraint(clauses[i], name, column, toClass)))
+                         continue;
+                       oRelationNames.Append(name);
+                       oAttrNames.Append(column);
+                       oToClasses.Append(toClass);
+                     }
+                     const int n = iTable.ExtRefNames.Size();
+                     if (n == 0 || iTable.ExtRefFromColumns.Size() != n ||
+                         iTable.ExtRefToClasses.Size() != n || iTable.ExtRefToUuids.Size() != n)
+                       return;
+                     for (int i = 1; i <= n; ++i) {
+                       oRelationNames.Append(iTable.ExtRefNames[i]);
+                       oAttrNames.Append(iTable.ExtRefFromColumns[i]);
+                       oToClasses.Append(iTable.ExtRefToClasses[i]);
+                     }
+                   });
 }
 
 QIRUnicodeString QIREdsMetadataTool::TransRelationNameToOrvane(
@@ -311,8 +325,8 @@ HRESULT QIREdsMetadataTool::GetUniqueAttrNames(const QIRUnicodeString& iClassNam
 {
   return ReadTable(Dictionary(), *this, iClassName,
                    [&](const QIREdsMetadataDict&, const QIREdsMetadataTable& iTable) {
-    oAttrNames.Append(iTable.UniqueKeys);
-  });
+                     oAttrNames.Append(iTable.UniqueKeys);
+                   });
 }
 
 HRESULT QIREdsMetadataTool::GetMagnitudeNames(QIRListValQIRUnicodeString& oNames) const

@@ -1,10 +1,10 @@
 #include "QIREdsResourcePath.h"
 
-#include <string>
-
 #include "QIREdsGuard.h"
 #include "QIRError.h"
 #include "QIRFileServices.h"
+
+#include <string>
 
 namespace {
 
@@ -51,6 +51,5 @@ HRESULT Find(const QIRListValQIRUnicodeString& iComponents, const char* iVariabl
     return hr;
   });
 }
-
 
 }  // namespace QIREdsResourcePath

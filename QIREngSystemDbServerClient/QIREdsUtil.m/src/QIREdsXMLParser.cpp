@@ -1,15 +1,15 @@
 #include "QIREdsXMLParser.h"
 
+#include "QIREdsGuard.h"
+#include "QIREdsJobElements.h"
+#include "QIRError.h"
+#include "QIRFileServices.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <unordered_map>
-
-#include "QIREdsGuard.h"
-#include "QIREdsJobElements.h"
-#include "QIRError.h"
-#include "QIRFileServices.h"
 
 // Trusted only while the document is the one indexed and its modification count is the one
 // our own writes left.
@@ -27,10 +27,10 @@ struct QIREdsXMLParser::Attribute {
 
 namespace {
 
-using QIREdsJobElements::ReadItemAttribute;
 using QIREdsJobElements::FirstByAttribute;
-using QIREdsJobElements::RootIsDocumentElement;
 using QIREdsJobElements::ReadEachElement;
+using QIREdsJobElements::ReadItemAttribute;
+using QIREdsJobElements::RootIsDocumentElement;
 
 // The job element and the parts with three attributes, each named once so that its writer and
 // its reader agree, and made a string once rather than at every call.
@@ -39,16 +39,16 @@ struct PartNames {
   QIRUnicodeString Attributes[3];
 };
 const PartNames kJob = {"EDB_Job", {"EDB_Id", "EDB_Type", "EDB_JobInput"}};
-const PartNames kInputPart = {
-    "EDB_JobInData", {"EDB_iAttrName", "EDB_iAttrValue", "EDB_iAttrType"}};
+const PartNames kInputPart = {"EDB_JobInData",
+                              {"EDB_iAttrName", "EDB_iAttrValue", "EDB_iAttrType"}};
 const PartNames kContextPart = {
     "EDB_JobContextInData", {"EDB_Ctxt_iAttrName", "EDB_Ctxt_iAttrValue", "EDB_Ctxt_iAttrType"}};
-const PartNames kOutputPart = {
-    "EDB_JobOutData", {"EDB_oAttrName", "EDB_oAttrValue", "EDB_oAttrType"}};
-const PartNames kDeleteErrPart = {
-    "EDB_JobDeleteErrOutData", {"EDB_oRefClassName", "EDB_oRefCstName", "EDB_oRefObject"}};
-const PartNames kErrorPart = {
-    "EDB_JobError", {"EDB_JobErrorKey", "EDB_JobErrorFile", "EDB_JobErrorParm"}};
+const PartNames kOutputPart = {"EDB_JobOutData",
+                               {"EDB_oAttrName", "EDB_oAttrValue", "EDB_oAttrType"}};
+const PartNames kDeleteErrPart = {"EDB_JobDeleteErrOutData",
+                                  {"EDB_oRefClassName", "EDB_oRefCstName", "EDB_oRefObject"}};
+const PartNames kErrorPart = {"EDB_JobError",
+                              {"EDB_JobErrorKey", "EDB_JobErrorFile", "EDB_JobErrorParm"}};
 const PartNames kReportPart = {"EDB_JobReportOutData", {"EDB_JobReportOneRow"}};
 
 // Inputs leave an empty value or type out of the element rather than write it empty.

@@ -3,19 +3,19 @@
 /// \file
 /// Reference-counted components, their metaclasses, interface identifiers and handles.
 
+#include "QIRCodes.h"
+#include "QIRExport.h"
+
 #include <atomic>
 #include <cstddef>
 #include <new>
-
-#include "QIRCodes.h"
-#include "QIRExport.h"
 
 class QIRBaseUnknown;
 
 /// Names an interface; Cast gives the object as that interface, or null when it is not one.
 struct IID {
-  const char* Name;                              ///< The interface's class name.
-  void* (*Cast)(QIRBaseUnknown* iObject);        ///< The object as the interface, or null.
+  const char* Name;                        ///< The interface's class name.
+  void* (*Cast)(QIRBaseUnknown* iObject);  ///< The object as the interface, or null.
 };
 /// The identifier of QIRBaseUnknown itself, which every component offers.
 extern QIR_API const IID IID_QIRBaseUnknown;
@@ -56,28 +56,45 @@ class QIR_API QIRMetaClass {
 };
 
 /// Declares the metaclass members of a component class; pair with QIR_IMPLEMENT_CLASS.
-#define QIR_DECLARE_CLASS                                  \
- public:                                                   \
-  static const QIRMetaClass* MetaObject();                 \
-  static const char* ClassName();                          \
-  static unsigned long ClassId();                          \
-  static QIRBaseUnknown* CreateItself() { return nullptr; } \
-  const QIRMetaClass* GetMetaObject() const override;      \
-  const char* IsA() const override;                        \
+#define QIR_DECLARE_CLASS                             \
+ public:                                              \
+  static const QIRMetaClass* MetaObject();            \
+  static const char* ClassName();                     \
+  static unsigned long ClassId();                     \
+  static QIRBaseUnknown* CreateItself()               \
+  {                                                   \
+    return nullptr;                                   \
+  }                                                   \
+  const QIRMetaClass* GetMetaObject() const override; \
+  const char* IsA() const override;                   \
   int IsAKindOf(const char* iClassName) const override;
 
 /// Defines them: the metaclass is created on first use and kept for the process.
-#define QIR_IMPLEMENT_CLASS(Class, Base, Framework)                                      \
-  const QIRMetaClass* Class::MetaObject() {                                              \
-    static const QIRMetaClass meta(#Class, Base::MetaObject(), "QIRNull", Framework);    \
-    return &meta;                                                                        \
-  }                                                                                      \
-  const char* Class::ClassName() { return #Class; }                                      \
-  unsigned long Class::ClassId() { return MetaObject()->GetClassId(); }                  \
-  const QIRMetaClass* Class::GetMetaObject() const { return MetaObject(); }              \
-  const char* Class::IsA() const { return #Class; }                                      \
-  int Class::IsAKindOf(const char* iClassName) const {                                   \
-    return MetaObject()->IsAKindOf(iClassName);                                          \
+#define QIR_IMPLEMENT_CLASS(Class, Base, Framework)                                   \
+  const QIRMetaClass* Class::MetaObject()                                             \
+  {                                                                                   \
+    static const QIRMetaClass meta(#Class, Base::MetaObject(), "QIRNull", Framework); \
+    return &meta;                                                                     \
+  }                                                                                   \
+  const char* Class::ClassName()                                                      \
+  {                                                                                   \
+    return #Class;                                                                    \
+  }                                                                                   \
+  unsigned long Class::ClassId()                                                      \
+  {                                                                                   \
+    return MetaObject()->GetClassId();                                                \
+  }                                                                                   \
+  const QIRMetaClass* Class::GetMetaObject() const                                    \
+  {                                                                                   \
+    return MetaObject();                                                              \
+  }                                                                                   \
+  const char* Class::IsA() const                                                      \
+  {                                                                                   \
+    return #Class;                                                                    \
+  }                                                                                   \
+  int Class::IsAKindOf(const char* iClassName) const                                  \
+  {                                                                                   \
+    return MetaObject()->IsAKindOf(iClassName);                                       \
   }
 
 /// Root of every component. An object made with new starts with one reference and is
@@ -165,7 +182,8 @@ class QIR_API QIRBaseUnknown {
 /// \param iObject the object
 /// \return iObject as a T, or null when it is not one
 template <class T>
-void* QIRCastTo(QIRBaseUnknown* iObject) {
+void* QIRCastTo(QIRBaseUnknown* iObject)
+{
   return static_cast<void*>(dynamic_cast<T*>(iObject));
 }
 
@@ -199,7 +217,8 @@ class QIRVar {
   QIRVar(const QIRNullVar&) {}  // NOLINT: implicit so that NULL_var reads naturally
   /// Borrows iObject and takes a reference of its own.
   /// \param iObject the object, or null for an empty handle
-  QIRVar(T* iObject) : _object(iObject) {  // NOLINT
+  QIRVar(T* iObject) : _object(iObject)
+  {  // NOLINT
     if (_object) _object->AddRef();
   }
   /// Takes a reference of its own on iOther's object.
@@ -212,7 +231,8 @@ class QIRVar {
   /// \tparam U the other interface
   /// \param iOther the other handle
   template <class U>
-  QIRVar(const QIRVar<U>& iOther) {  // NOLINT
+  QIRVar(const QIRVar<U>& iOther)
+  {  // NOLINT
     QIRBaseUnknown* other = iOther.get();
     if (!other) return;
     void* cast = nullptr;
@@ -224,7 +244,8 @@ class QIRVar {
   /// Copy and swap: self-assignment takes a reference, then gives one back.
   /// \param iOther the handle copied
   /// \return this handle
-  QIRVar& operator=(const QIRVar& iOther) {  // NOLINT(bugprone-unhandled-self-assignment)
+  QIRVar& operator=(const QIRVar& iOther)
+  {  // NOLINT(bugprone-unhandled-self-assignment)
     QIRVar copy(iOther);
     swap(copy);
     return *this;
@@ -232,33 +253,38 @@ class QIRVar {
   /// Takes over iOther's reference and gives back the one held.
   /// \param iOther the handle moved from
   /// \return this handle
-  QIRVar& operator=(QIRVar&& iOther) noexcept {
+  QIRVar& operator=(QIRVar&& iOther) noexcept
+  {
     QIRVar moved(static_cast<QIRVar&&>(iOther));
     swap(moved);
     return *this;
   }
   /// Empties the handle.
   /// \return this handle
-  QIRVar& operator=(const QIRNullVar&) {
+  QIRVar& operator=(const QIRNullVar&)
+  {
     reset();
     return *this;
   }
   /// Holds iObject instead, with a reference of its own.
   /// \param iObject the object, or null
   /// \return this handle
-  QIRVar& operator=(T* iObject) {
+  QIRVar& operator=(T* iObject)
+  {
     QIRVar copy(iObject);
     swap(copy);
     return *this;
   }
 
   /// \return the object; raises the platform error when the handle is empty
-  T* operator->() const {
+  T* operator->() const
+  {
     if (!_object) QIRRaiseNullHandle(T::ClassIID().Name);
     return _object;
   }
   /// \return the object; raises the platform error when the handle is empty
-  T& operator*() const {
+  T& operator*() const
+  {
     if (!_object) QIRRaiseNullHandle(T::ClassIID().Name);
     return *_object;
   }
@@ -271,26 +297,30 @@ class QIRVar {
 
   /// Takes over iObject's reference without adding one.
   /// \param iObject the object, or null
-  void Attach(T* iObject) {
+  void Attach(T* iObject)
+  {
     reset();
     _object = iObject;
   }
   /// Gives up the reference to the caller, who releases it.
   /// \return the object, or null
-  T* Detach() {
+  T* Detach()
+  {
     T* object = _object;
     _object = nullptr;
     return object;
   }
   /// Gives the reference back and empties the handle.
-  void reset() {
+  void reset()
+  {
     T* object = _object;
     _object = nullptr;
     if (object) object->Release();
   }
   /// Exchanges the objects of two handles; no count changes.
   /// \param iOther the other handle
-  void swap(QIRVar& iOther) noexcept {
+  void swap(QIRVar& iOther) noexcept
+  {
     T* object = _object;
     _object = iOther._object;
     iOther._object = object;
@@ -303,25 +333,38 @@ class QIRVar {
 /// \param iVar a handle
 /// \return true when iVar is empty
 template <class T>
-bool operator==(const QIRVar<T>& iVar, const QIRNullVar&) { return iVar.get() == nullptr; }
+bool operator==(const QIRVar<T>& iVar, const QIRNullVar&)
+{
+  return iVar.get() == nullptr;
+}
 /// \param iVar a handle
 /// \return true when iVar is empty
 template <class T>
-bool operator==(const QIRNullVar&, const QIRVar<T>& iVar) { return iVar.get() == nullptr; }
+bool operator==(const QIRNullVar&, const QIRVar<T>& iVar)
+{
+  return iVar.get() == nullptr;
+}
 /// \param iVar a handle
 /// \return true when iVar holds an object
 template <class T>
-bool operator!=(const QIRVar<T>& iVar, const QIRNullVar&) { return iVar.get() != nullptr; }
+bool operator!=(const QIRVar<T>& iVar, const QIRNullVar&)
+{
+  return iVar.get() != nullptr;
+}
 /// \param iVar a handle
 /// \return true when iVar holds an object
 template <class T>
-bool operator!=(const QIRNullVar&, const QIRVar<T>& iVar) { return iVar.get() != nullptr; }
+bool operator!=(const QIRNullVar&, const QIRVar<T>& iVar)
+{
+  return iVar.get() != nullptr;
+}
 /// Handles are equal when they hold the same object, whatever the interface.
 /// \param iLeft a handle
 /// \param iRight another handle
 /// \return true when both hold the same object or both are empty
 template <class T, class U>
-bool operator==(const QIRVar<T>& iLeft, const QIRVar<U>& iRight) {
+bool operator==(const QIRVar<T>& iLeft, const QIRVar<U>& iRight)
+{
   return static_cast<const QIRBaseUnknown*>(iLeft.get()) ==
          static_cast<const QIRBaseUnknown*>(iRight.get());
 }
@@ -329,7 +372,10 @@ bool operator==(const QIRVar<T>& iLeft, const QIRVar<U>& iRight) {
 /// \param iRight another handle
 /// \return true when they hold different objects
 template <class T, class U>
-bool operator!=(const QIRVar<T>& iLeft, const QIRVar<U>& iRight) { return !(iLeft == iRight); }
+bool operator!=(const QIRVar<T>& iLeft, const QIRVar<U>& iRight)
+{
+  return !(iLeft == iRight);
+}
 
 /// A handle on any component.
 typedef QIRVar<QIRBaseUnknown> QIRBaseUnknown_var;

@@ -4,11 +4,11 @@
 /// Platform errors: C++ exceptions derived from QIRError, thrown by value and caught by
 /// reference; a try frame is a C++ try block. Flush logs a caught error and releases it.
 
-#include <string>
-
 #include "QIRBaseUnknown.h"
 #include "QIRCodes.h"
 #include "QIRExport.h"
+
+#include <string>
 
 /// One entry of a class's table of error descriptions.
 struct QIRErrDsc {

@@ -3,12 +3,12 @@
 /// \file
 /// Environment, path and text-file services. Paths are UTF-8 char text.
 
+#include "QIRCodes.h"
+#include "QIRExport.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
-
-#include "QIRCodes.h"
-#include "QIRExport.h"
 
 /// \param iName the variable's name, may be null
 /// \return the variable's value, or null when it is not defined (or iName is null); valid
@@ -52,9 +52,8 @@ QIR_API HRESULT QIRFindPath(const char* iName, const char* iDirectory, char* oPa
 /// \param oPath receives the first existing path, or ""
 /// \param iPathSize the size of oPath in bytes
 /// \return S_OK when found; E_FAIL otherwise
-QIR_API HRESULT QIRGetFilePathFromOfficialVariable(const char* iFileName,
-                                                   const char* iVarName, char* oPath,
-                                                   std::size_t iPathSize = 256);
+QIR_API HRESULT QIRGetFilePathFromOfficialVariable(const char* iFileName, const char* iVarName,
+                                                   char* oPath, std::size_t iPathSize = 256);
 /// \param iPath the path
 /// \param iMode 0: exists, 2: write, 4: read
 /// \return 0 when iPath can be reached with iMode, -1 otherwise

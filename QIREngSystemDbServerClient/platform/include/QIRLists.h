@@ -3,10 +3,10 @@
 /// \file
 /// Lists indexed from 1. An index out of range raises a platform error.
 
-#include <vector>
-
 #include "QIRExport.h"
 #include "QIRUnicodeString.h"
+
+#include <vector>
 
 class QIRBaseUnknown;
 
@@ -24,13 +24,15 @@ class QIRList {
   int Size() const { return static_cast<int>(_items.size()); }
   /// \param i the index, 1..Size(); any other raises the platform error
   /// \return item i
-  T& operator[](int i) {
+  T& operator[](int i)
+  {
     Check(i);
     return _items[static_cast<std::size_t>(i - 1)];
   }
   /// \param i the index, 1..Size(); any other raises the platform error
   /// \return item i
-  const T& operator[](int i) const {
+  const T& operator[](int i) const
+  {
     Check(i);
     return _items[static_cast<std::size_t>(i - 1)];
   }
@@ -39,7 +41,8 @@ class QIRList {
   void Append(const T& iItem) { _items.push_back(iItem); }
   /// Adds copies of iList's items at the end, in order.
   /// \param iList the items; may be this list
-  void Append(const QIRList& iList) {
+  void Append(const QIRList& iList)
+  {
     // Copy first: the list may be appended to itself.
     std::vector<T> items(iList._items);
     _items.insert(_items.end(), items.begin(), items.end());
@@ -47,14 +50,16 @@ class QIRList {
   /// The item becomes entry i (1..Size()+1); the entries from i on move up by one.
   /// \param i the new item's index; any other raises the platform error
   /// \param iItem the item
-  void InsertAt(int i, const T& iItem) {
+  void InsertAt(int i, const T& iItem)
+  {
     if (i < 1 || i > Size() + 1) QIRRaiseIndexError(i, Size());
     _items.insert(_items.begin() + (i - 1), iItem);
   }
   /// \param iItem the item looked for
   /// \param iStart the first index looked at (below 1 counts as 1)
   /// \return the index of the first entry equal to iItem at or after iStart; 0 when absent
-  int Locate(const T& iItem, int iStart = 1) const {
+  int Locate(const T& iItem, int iStart = 1) const
+  {
     for (int i = iStart < 1 ? 1 : iStart; i <= Size(); ++i)
       if (_items[static_cast<std::size_t>(i - 1)] == iItem) return i;
     return 0;
@@ -63,7 +68,8 @@ class QIRList {
   void RemoveAll() { _items.clear(); }
 
  private:
-  void Check(int i) const {
+  void Check(int i) const
+  {
     if (i < 1 || i > Size()) QIRRaiseIndexError(i, Size());
   }
   std::vector<T> _items;

@@ -3,9 +3,9 @@
 /// \file
 /// A counted byte sequence, no terminator: the form in which documents travel.
 
-#include <vector>
-
 #include "QIRExport.h"
+
+#include <vector>
 
 /// A sequence of bytes that owns a copy of them.
 class QIR_API _SEQUENCE_octet {

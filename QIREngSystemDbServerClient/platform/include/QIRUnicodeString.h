@@ -5,13 +5,13 @@
 /// Turning a position into a byte offset costs the same at any position and any length, so
 /// a caller may walk a long text by positions in time proportional to the text.
 
+#include "QIRCodes.h"
+#include "QIRExport.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include "QIRCodes.h"
-#include "QIRExport.h"
 
 /// A Unicode text held as UTF-8, compared byte by byte.
 class QIR_API QIRUnicodeString {

@@ -5,11 +5,11 @@
 /// system's reason for a file that cannot be read, the parser's first message with its line and
 /// column for a document that is not well formed or not valid.
 
-#include <cstddef>
-
 #include "QIRCodes.h"
 #include "QIRExport.h"
 #include "QIRUnicodeString.h"
+
+#include <cstddef>
 
 /// The largest file the checks read unless told otherwise: a device or a runaway file fails
 /// fast instead of filling memory.
@@ -27,7 +27,7 @@ const std::size_t QIRXMLCheckDefaultMaxBytes = std::size_t(256) << 20;
 ///   used, "PATH:LINE:COLUMN: message" (or "PATH:LINE: message") for the first error found in
 ///   the document or the definition. Reasons quote the input as the parser does, unescaped.
 /// \return S_OK when the checks pass; E_FAIL otherwise
-QIR_API HRESULT QIRCheckXMLFile(const char* iPath, const char* iDTDPath,
-                                std::size_t iMaxBytes, QIRUnicodeString& oReason);
+QIR_API HRESULT QIRCheckXMLFile(const char* iPath, const char* iDTDPath, std::size_t iMaxBytes,
+                                QIRUnicodeString& oReason);
 
 #endif

@@ -317,7 +317,6 @@ QIR_API HRESULT CreateQIRIXMLDOMDocumentBuilder(QIRIXMLDOMDocumentBuilder_var& o
 /// \param oFactory receives the new factory
 /// \param iClassId CLSID_QIRXMLSAXFactory
 /// \return S_OK; E_FAIL and an empty handle for an unknown class identifier
-QIR_API HRESULT CreateQIRIXMLSAXFactory(QIRIXMLSAXFactory_var& oFactory,
-                                        const QIRCLSID& iClassId);
+QIR_API HRESULT CreateQIRIXMLSAXFactory(QIRIXMLSAXFactory_var& oFactory, const QIRCLSID& iClassId);
 
 #endif

@@ -1,12 +1,12 @@
 #include "QIRBaseUnknown.h"
 
+#include "QIRError.h"
+
 #include <atomic>
 #include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <string>
-
-#include "QIRError.h"
 
 namespace {
 
@@ -23,7 +23,8 @@ constexpr int kPendingSlots = 8;
 thread_local PendingBlock tPending[kPendingSlots];
 thread_local int tPendingCount = 0;
 
-void RememberBlock(void* iBlock, std::size_t iSize) {
+void RememberBlock(void* iBlock, std::size_t iSize)
+{
   if (!iBlock) return;
   if (tPendingCount == kPendingSlots) {
     std::memmove(tPending, tPending + 1, sizeof(PendingBlock) * (kPendingSlots - 1));
@@ -34,7 +35,8 @@ void RememberBlock(void* iBlock, std::size_t iSize) {
 
 // True once for the object that lies in a pending block: the first base built there is the
 // object itself; components built later inside it (members) then find no pending block.
-bool ClaimBlock(const void* iObject) {
+bool ClaimBlock(const void* iObject)
+{
   const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(iObject);
   for (int i = tPendingCount - 1; i >= 0; --i) {
     if (address < tPending[i].Start || address >= tPending[i].Start + tPending[i].Size) continue;
@@ -45,7 +47,8 @@ bool ClaimBlock(const void* iObject) {
   return false;
 }
 
-void ForgetBlock(void* iBlock) {
+void ForgetBlock(void* iBlock)
+{
   for (int i = 0; i < tPendingCount; ++i) {
     if (tPending[i].Start != reinterpret_cast<std::uintptr_t>(iBlock)) continue;
     std::memmove(tPending + i, tPending + i + 1, sizeof(PendingBlock) * (tPendingCount - i - 1));
@@ -66,7 +69,8 @@ struct TieEntry {
 
 std::atomic<const TieEntry*> gTies{nullptr};
 
-QIRTieCreator FindTie(const char* iInterface, const QIRMetaClass* iMeta) {
+QIRTieCreator FindTie(const char* iInterface, const QIRMetaClass* iMeta)
+{
   const TieEntry* const first = gTies.load(std::memory_order_acquire);
   for (const QIRMetaClass* meta = iMeta; meta; meta = meta->GetBase()) {
     for (const TieEntry* entry = first; entry; entry = entry->Next)
@@ -87,31 +91,42 @@ QIRMetaClass::QIRMetaClass(const char* iClassName, const QIRMetaClass* iBase,
       _base(iBase),
       _extendedName(iExtendedName ? iExtendedName : "QIRNull"),
       _framework(iFramework ? iFramework : ""),
-      _classId(gNextClassId.fetch_add(1)) {}
+      _classId(gNextClassId.fetch_add(1))
+{
+}
 
-int QIRMetaClass::IsAKindOf(const char* iClassName) const {
+int QIRMetaClass::IsAKindOf(const char* iClassName) const
+{
   if (!iClassName) return 0;
   for (const QIRMetaClass* meta = this; meta; meta = meta->_base)
     if (std::strcmp(meta->_className, iClassName) == 0) return 1;
   return 0;
 }
 
-int QIRMetaClass::IsAKindOf(const QIRMetaClass* iMeta) const {
+int QIRMetaClass::IsAKindOf(const QIRMetaClass* iMeta) const
+{
   for (const QIRMetaClass* meta = this; meta; meta = meta->_base)
     if (meta == iMeta) return 1;
   return 0;
 }
 
-QIRBaseUnknown::QIRBaseUnknown() : _refCount(1), _onHeap(ClaimBlock(this)) { ++gLiveObjects; }
-
-QIRBaseUnknown::QIRBaseUnknown(const QIRBaseUnknown&)
-    : _refCount(1), _onHeap(ClaimBlock(this)) {
+QIRBaseUnknown::QIRBaseUnknown() : _refCount(1), _onHeap(ClaimBlock(this))
+{
   ++gLiveObjects;
 }
 
-QIRBaseUnknown::~QIRBaseUnknown() { --gLiveObjects; }
+QIRBaseUnknown::QIRBaseUnknown(const QIRBaseUnknown&) : _refCount(1), _onHeap(ClaimBlock(this))
+{
+  ++gLiveObjects;
+}
 
-HRESULT QIRBaseUnknown::QueryInterface(const IID& iIID, void** oObject) {
+QIRBaseUnknown::~QIRBaseUnknown()
+{
+  --gLiveObjects;
+}
+
+HRESULT QIRBaseUnknown::QueryInterface(const IID& iIID, void** oObject)
+{
   if (!oObject) return E_INVALIDARG;
   *oObject = nullptr;
   if (iIID.Cast) {
@@ -136,13 +151,15 @@ HRESULT QIRBaseUnknown::QueryInterface(const IID& iIID, void** oObject) {
 }
 
 // Relaxed: whoever adds a reference already holds one, so nothing can be freed meanwhile.
-unsigned long QIRBaseUnknown::AddRef() {
+unsigned long QIRBaseUnknown::AddRef()
+{
   return _refCount.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 // Never below zero, even when a caller gives back more than it took. Acquire-release on the
 // decrement, so the thread that deletes sees every other holder's last use of the object.
-unsigned long QIRBaseUnknown::Release() {
+unsigned long QIRBaseUnknown::Release()
+{
   unsigned long count = _refCount.load(std::memory_order_relaxed);
   do {
     assert(count > 0 && "Release of an object without references");
@@ -153,49 +170,71 @@ unsigned long QIRBaseUnknown::Release() {
   return count - 1;
 }
 
-const QIRMetaClass* QIRBaseUnknown::GetMetaObject() const { return MetaObject(); }
+const QIRMetaClass* QIRBaseUnknown::GetMetaObject() const
+{
+  return MetaObject();
+}
 
-const char* QIRBaseUnknown::IsA() const { return "QIRBaseUnknown"; }
+const char* QIRBaseUnknown::IsA() const
+{
+  return "QIRBaseUnknown";
+}
 
-int QIRBaseUnknown::IsAKindOf(const char* iClassName) const {
+int QIRBaseUnknown::IsAKindOf(const char* iClassName) const
+{
   return MetaObject()->IsAKindOf(iClassName);
 }
 
-const QIRMetaClass* QIRBaseUnknown::MetaObject() {
+const QIRMetaClass* QIRBaseUnknown::MetaObject()
+{
   static const QIRMetaClass meta("QIRBaseUnknown", nullptr, "QIRNull", "System");
   return &meta;
 }
 
-const char* QIRBaseUnknown::ClassName() { return "QIRBaseUnknown"; }
+const char* QIRBaseUnknown::ClassName()
+{
+  return "QIRBaseUnknown";
+}
 
-unsigned long QIRBaseUnknown::ClassId() { return MetaObject()->GetClassId(); }
+unsigned long QIRBaseUnknown::ClassId()
+{
+  return MetaObject()->GetClassId();
+}
 
-long QIRBaseUnknown::GetLiveObjectCount() { return gLiveObjects.load(); }
+long QIRBaseUnknown::GetLiveObjectCount()
+{
+  return gLiveObjects.load();
+}
 
-void* QIRBaseUnknown::operator new(std::size_t iSize) {
+void* QIRBaseUnknown::operator new(std::size_t iSize)
+{
   void* block = ::operator new(iSize);
   RememberBlock(block, iSize);
   return block;
 }
 
-void* QIRBaseUnknown::operator new(std::size_t iSize, const std::nothrow_t&) noexcept {
+void* QIRBaseUnknown::operator new(std::size_t iSize, const std::nothrow_t&) noexcept
+{
   void* block = ::operator new(iSize, std::nothrow);
   RememberBlock(block, iSize);
   return block;
 }
 
-void QIRBaseUnknown::operator delete(void* iBlock) noexcept {
+void QIRBaseUnknown::operator delete(void* iBlock) noexcept
+{
   ForgetBlock(iBlock);  // a constructor that threw leaves its block pending
   ::operator delete(iBlock);
 }
 
-void QIRBaseUnknown::operator delete(void* iBlock, const std::nothrow_t&) noexcept {
+void QIRBaseUnknown::operator delete(void* iBlock, const std::nothrow_t&) noexcept
+{
   ForgetBlock(iBlock);
   ::operator delete(iBlock);
 }
 
 void QIRRegisterTie(const char* iInterfaceName, const char* iImplementationName,
-                    QIRTieCreator iCreator) {
+                    QIRTieCreator iCreator)
+{
   if (!iInterfaceName || !iImplementationName || !iCreator) return;
   TieEntry* entry = nullptr;
   try {
@@ -210,7 +249,8 @@ void QIRRegisterTie(const char* iInterfaceName, const char* iImplementationName,
                                         std::memory_order_relaxed));
 }
 
-void QIRRaiseNullHandle(const char* iInterfaceName) {
+void QIRRaiseNullHandle(const char* iInterfaceName)
+{
   QIRInternalError error("NullHandle", "QIRBaseUnknown");
   error.SetNLSParameters(
       (std::string("empty handle used as ") + (iInterfaceName ? iInterfaceName : "?")).c_str());

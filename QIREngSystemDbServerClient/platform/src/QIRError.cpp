@@ -5,11 +5,15 @@
 
 namespace {
 
-const char* OrEmpty(const char* iText) { return iText ? iText : ""; }
+const char* OrEmpty(const char* iText)
+{
+  return iText ? iText : "";
+}
 
 const QIRErrDsc kNoErrors[1] = {{0, "", ""}};
 
-std::string Describe(const QIRError& iError) {
+std::string Describe(const QIRError& iError)
+{
   std::string line = std::string(iError.IsA()) + ": " + iError.GetMessageText();
   if (*iError.GetSourceFileName())
     line += std::string(" (") + iError.GetSourceFileName() + ":" +
@@ -19,7 +23,8 @@ std::string Describe(const QIRError& iError) {
 
 }  // namespace
 
-void QIRSysLogAbend(const char* iMessage) {
+void QIRSysLogAbend(const char* iMessage)
+{
   std::string line(OrEmpty(iMessage));
   // One message, one line: a reader of the log splits on line ends.
   for (char& c : line)
@@ -34,78 +39,164 @@ QIR_IMPLEMENT_CLASS(QIRError, QIRBaseUnknown, "System")
 QIRError::QIRError(unsigned int iId) : _id(iId) {}
 
 QIRError::QIRError(unsigned int iId, const char* iMsgId, const char* iMsgCatalog)
-    : _id(iId), _msgId(OrEmpty(iMsgId)), _msgCatalog(OrEmpty(iMsgCatalog)) {}
+    : _id(iId), _msgId(OrEmpty(iMsgId)), _msgCatalog(OrEmpty(iMsgCatalog))
+{
+}
 
 QIRError::QIRError(const char* iMsgId, const char* iMsgCatalog)
-    : _msgId(OrEmpty(iMsgId)), _msgCatalog(OrEmpty(iMsgCatalog)) {}
+    : _msgId(OrEmpty(iMsgId)), _msgCatalog(OrEmpty(iMsgCatalog))
+{
+}
 
 QIRError::QIRError(const QIRError&) = default;
 
 QIRError::~QIRError() = default;
 
-void QIRError::Setup(const char* iSourceFile, int iSourceLine) {
+void QIRError::Setup(const char* iSourceFile, int iSourceLine)
+{
   _sourceFile = OrEmpty(iSourceFile);
   _sourceLine = iSourceLine;
 }
 
-HRESULT QIRError::GetReturn(int iSucceeded, const char* iSourceFile, int iSourceLine) {
+HRESULT QIRError::GetReturn(int iSucceeded, const char* iSourceFile, int iSourceLine)
+{
   if (iSucceeded) return S_OK;
-  QIRSysLogAbend((std::string("failure at ") + OrEmpty(iSourceFile) + ":" +
-                  std::to_string(iSourceLine)).c_str());
+  QIRSysLogAbend(
+      (std::string("failure at ") + OrEmpty(iSourceFile) + ":" + std::to_string(iSourceLine))
+          .c_str());
   return E_FAIL;
 }
 
-unsigned int QIRError::GetId() const { return _id; }
-const char* QIRError::GetMsgId() const { return _msgId.c_str(); }
-const char* QIRError::GetMsgCatalog() const { return _msgCatalog.c_str(); }
-const char* QIRError::GetSourceFileName() const { return _sourceFile.c_str(); }
-void QIRError::SetSourceFileName(const char* iName) { _sourceFile = OrEmpty(iName); }
-int QIRError::GetSourceLineNumber() const { return _sourceLine; }
-void QIRError::SetSourceLineNumber(int iLine) { _sourceLine = iLine; }
+unsigned int QIRError::GetId() const
+{
+  return _id;
+}
+const char* QIRError::GetMsgId() const
+{
+  return _msgId.c_str();
+}
+const char* QIRError::GetMsgCatalog() const
+{
+  return _msgCatalog.c_str();
+}
+const char* QIRError::GetSourceFileName() const
+{
+  return _sourceFile.c_str();
+}
+void QIRError::SetSourceFileName(const char* iName)
+{
+  _sourceFile = OrEmpty(iName);
+}
+int QIRError::GetSourceLineNumber() const
+{
+  return _sourceLine;
+}
+void QIRError::SetSourceLineNumber(int iLine)
+{
+  _sourceLine = iLine;
+}
 
-std::string QIRError::GetMessageText() const {
+std::string QIRError::GetMessageText() const
+{
   if (!_text.empty()) return _text;
   if (_msgCatalog.empty() && _msgId.empty()) return "error " + std::to_string(_id);
   if (_msgCatalog.empty()) return _msgId;
   return _msgCatalog + "." + _msgId;
 }
 
-std::string QIRError::GetNLSMessage() const { return GetMessageText(); }
-std::string QIRError::GetNLSRequest() const { return _request; }
-std::string QIRError::GetNLSDiagnostic() const { return _diagnostic; }
-std::string QIRError::GetNLSAdvice() const { return _advice; }
-std::string QIRError::GetNLSSource() const { return _msgCatalog; }
-std::string QIRError::GetNLSHelpFile() const { return std::string(); }
-int QIRError::GetNLSHelpContext() const { return 0; }
+std::string QIRError::GetNLSMessage() const
+{
+  return GetMessageText();
+}
+std::string QIRError::GetNLSRequest() const
+{
+  return _request;
+}
+std::string QIRError::GetNLSDiagnostic() const
+{
+  return _diagnostic;
+}
+std::string QIRError::GetNLSAdvice() const
+{
+  return _advice;
+}
+std::string QIRError::GetNLSSource() const
+{
+  return _msgCatalog;
+}
+std::string QIRError::GetNLSHelpFile() const
+{
+  return std::string();
+}
+int QIRError::GetNLSHelpContext() const
+{
+  return 0;
+}
 
-void QIRError::Display() const { QIRSysLogAbend(Describe(*this).c_str()); }
+void QIRError::Display() const
+{
+  QIRSysLogAbend(Describe(*this).c_str());
+}
 
-void QIRError::PrintHistory() const {
+void QIRError::PrintHistory() const
+{
   Display();
   if (!_request.empty()) QIRSysLogAbend(("  request: " + _request).c_str());
   if (!_diagnostic.empty()) QIRSysLogAbend(("  diagnostic: " + _diagnostic).c_str());
   if (!_advice.empty()) QIRSysLogAbend(("  advice: " + _advice).c_str());
 }
 
-void QIRError::Throw() const { throw QIRError(*this); }
+void QIRError::Throw() const
+{
+  throw QIRError(*this);
+}
 
-void QIRError::SetNLSParameters(const char* iText) { _text = OrEmpty(iText); }
-void QIRError::SetNLSRequestParams(const char* iText) { _request = OrEmpty(iText); }
-void QIRError::SetNLSDiagnosticParams(const char* iText) { _diagnostic = OrEmpty(iText); }
-void QIRError::SetNLSAdviceParams(const char* iText) { _advice = OrEmpty(iText); }
-void QIRError::SetSourceContext(const char* iFile, int iLine) { Setup(iFile, iLine); }
+void QIRError::SetNLSParameters(const char* iText)
+{
+  _text = OrEmpty(iText);
+}
+void QIRError::SetNLSRequestParams(const char* iText)
+{
+  _request = OrEmpty(iText);
+}
+void QIRError::SetNLSDiagnosticParams(const char* iText)
+{
+  _diagnostic = OrEmpty(iText);
+}
+void QIRError::SetNLSAdviceParams(const char* iText)
+{
+  _advice = OrEmpty(iText);
+}
+void QIRError::SetSourceContext(const char* iFile, int iLine)
+{
+  Setup(iFile, iLine);
+}
 
-void QIRError::GetSourceContext(const char** oFile, int* oLine) const {
+void QIRError::GetSourceContext(const char** oFile, int* oLine) const
+{
   if (oFile) *oFile = _sourceFile.c_str();
   if (oLine) *oLine = _sourceLine;
 }
 
-HRESULT QIRError::GetReturnCode() const { return _returnCode; }
-void QIRError::SetReturnCode(HRESULT iCode) { _returnCode = iCode; }
-int QIRError::GetInformationOnErrorType() const { return _errorType; }
-void QIRError::SetInformationOnErrorType(int iType) { _errorType = iType; }
+HRESULT QIRError::GetReturnCode() const
+{
+  return _returnCode;
+}
+void QIRError::SetReturnCode(HRESULT iCode)
+{
+  _returnCode = iCode;
+}
+int QIRError::GetInformationOnErrorType() const
+{
+  return _errorType;
+}
+void QIRError::SetInformationOnErrorType(int iType)
+{
+  _errorType = iType;
+}
 
-QIRError* QIRError::CloneSelf() const {
+QIRError* QIRError::CloneSelf() const
+{
   try {
     return new (std::nothrow) QIRError(*this);
   } catch (...) {
@@ -113,12 +204,14 @@ QIRError* QIRError::CloneSelf() const {
   }
 }
 
-void QIRError::GetErrorTable(unsigned int* oLength, const QIRErrDsc** oTable) const {
+void QIRError::GetErrorTable(unsigned int* oLength, const QIRErrDsc** oTable) const
+{
   if (oLength) *oLength = 0;
   if (oTable) *oTable = kNoErrors;
 }
 
-void QIRError::Flush() {
+void QIRError::Flush()
+{
   Display();
   Release();
 }
@@ -128,14 +221,19 @@ QIR_IMPLEMENT_CLASS(QIRInternalError, QIRError, "System")
 QIRInternalError::QIRInternalError(unsigned int iId) : QIRError(iId) {}
 
 QIRInternalError::QIRInternalError(unsigned int iId, const char* iMsgId, const char* iMsgCatalog)
-    : QIRError(iId, iMsgId, iMsgCatalog) {}
+    : QIRError(iId, iMsgId, iMsgCatalog)
+{
+}
 
 QIRInternalError::QIRInternalError(const char* iMsgId, const char* iMsgCatalog)
-    : QIRError(iMsgId, iMsgCatalog) {}
+    : QIRError(iMsgId, iMsgCatalog)
+{
+}
 
 QIRInternalError::~QIRInternalError() = default;
 
-QIRError* QIRInternalError::CloneSelf() const {
+QIRError* QIRInternalError::CloneSelf() const
+{
   try {
     return new (std::nothrow) QIRInternalError(*this);
   } catch (...) {
@@ -143,4 +241,7 @@ QIRError* QIRInternalError::CloneSelf() const {
   }
 }
 
-void QIRInternalError::Throw() const { throw QIRInternalError(*this); }
+void QIRInternalError::Throw() const
+{
+  throw QIRInternalError(*this);
+}

@@ -42,25 +42,29 @@ constexpr const char* kPoints[] = {
 // Tested first and alone, so that an unarmed process pays one load per call.
 std::atomic<bool> gArmed{false};
 
-std::mutex& Mutex() {
+std::mutex& Mutex()
+{
   static std::mutex mutex;
   return mutex;
 }
 
 // Point -> calls still to let through before the failing one.
-std::map<std::string, int>& Points() {
+std::map<std::string, int>& Points()
+{
   static std::map<std::string, int> points;
   return points;
 }
 
 // Points that failed since they were last armed.
-std::set<std::string>& Fired() {
+std::set<std::string>& Fired()
+{
   static std::set<std::string> fired;
   return fired;
 }
 
 // Aborts on a name outside the table: a misspelt point must stop the run, not pass quietly.
-void CheckKnown(const char* iPoint) {
+void CheckKnown(const char* iPoint)
+{
   if (iPoint)
     for (const char* point : kPoints)
       if (std::strcmp(point, iPoint) == 0) return;
@@ -70,7 +74,8 @@ void CheckKnown(const char* iPoint) {
 
 }  // namespace
 
-void QIRFailCall(const char* iPoint, int iSkip) {
+void QIRFailCall(const char* iPoint, int iSkip)
+{
   CheckKnown(iPoint);
   std::lock_guard<std::mutex> lock(Mutex());
   Points()[iPoint] = iSkip < 0 ? 0 : iSkip;
@@ -78,19 +83,22 @@ void QIRFailCall(const char* iPoint, int iSkip) {
   gArmed.store(true, std::memory_order_release);
 }
 
-void QIRFailNothing() {
+void QIRFailNothing()
+{
   std::lock_guard<std::mutex> lock(Mutex());
   Points().clear();
   gArmed.store(false, std::memory_order_release);
 }
 
-bool QIRFaultFired(const char* iPoint) {
+bool QIRFaultFired(const char* iPoint)
+{
   CheckKnown(iPoint);
   std::lock_guard<std::mutex> lock(Mutex());
   return Fired().count(iPoint) != 0;
 }
 
-bool QIRCallShouldFail(const char* iPoint) {
+bool QIRCallShouldFail(const char* iPoint)
+{
   if (!gArmed.load(std::memory_order_acquire)) return false;
   CheckKnown(iPoint);
   std::lock_guard<std::mutex> lock(Mutex());

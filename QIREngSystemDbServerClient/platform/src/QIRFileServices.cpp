@@ -1,9 +1,7 @@
 #include "QIRFileServices.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "QIRFaultInjection.h"
+#include "QIRGuard.h"
 
 #include <algorithm>
 #include <atomic>
@@ -11,12 +9,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <new>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
-
-#include "QIRFaultInjection.h"
-#include "QIRGuard.h"
 
 struct QIRFileTag {
   std::FILE* File;
@@ -28,7 +27,8 @@ namespace {
 constexpr int kMaxFindDepth = 16;
 
 // Copies iPath with its terminator when it fits iSize bytes; otherwise leaves "" behind.
-HRESULT CopyPath(const std::string& iPath, char* oPath, std::size_t iSize) {
+HRESULT CopyPath(const std::string& iPath, char* oPath, std::size_t iSize)
+{
   if (!oPath || iSize == 0) return E_FAIL;
   if (iPath.size() >= iSize) {
     oPath[0] = '\0';
@@ -38,11 +38,13 @@ HRESULT CopyPath(const std::string& iPath, char* oPath, std::size_t iSize) {
   return S_OK;
 }
 
-void ClearPath(char* oPath, std::size_t iSize) {
+void ClearPath(char* oPath, std::size_t iSize)
+{
   if (oPath && iSize > 0) oPath[0] = '\0';
 }
 
-std::string Join(const std::string& iDirectory, const std::string& iName) {
+std::string Join(const std::string& iDirectory, const std::string& iName)
+{
   if (iDirectory.empty()) return iName;
   if (iName.empty()) return iDirectory;
   if (iDirectory.back() == '/') return iDirectory + iName;
@@ -50,7 +52,8 @@ std::string Join(const std::string& iDirectory, const std::string& iName) {
 }
 
 // lstat, so that a link is seen as itself: a link to a directory is never entered.
-bool FindBelow(const std::string& iDirectory, const char* iName, int iDepth, std::string& oPath) {
+bool FindBelow(const std::string& iDirectory, const char* iName, int iDepth, std::string& oPath)
+{
   DIR* directory = opendir(iDirectory.c_str());
   if (!directory) return false;
   std::vector<std::string> entries;
@@ -77,7 +80,8 @@ bool FindBelow(const std::string& iDirectory, const char* iName, int iDepth, std
 
 // Where a write of iPath lands: the file a symbolic link names, so that the link survives.
 // A dangling link has no such file and is itself replaced.
-std::string WriteTarget(const char* iPath) {
+std::string WriteTarget(const char* iPath)
+{
   struct stat info;
   if (lstat(iPath, &info) != 0 || !S_ISLNK(info.st_mode)) return iPath;
   char* resolved = realpath(iPath, nullptr);
@@ -87,7 +91,8 @@ std::string WriteTarget(const char* iPath) {
   return target;
 }
 
-std::string DirectoryOf(const std::string& iPath) {
+std::string DirectoryOf(const std::string& iPath)
+{
   const std::size_t slash = iPath.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : iPath.substr(0, slash);
@@ -95,7 +100,8 @@ std::string DirectoryOf(const std::string& iPath) {
 
 // Unique within the process by the counter, across processes by the pid; the name is cut so
 // that the temporary stays within the length a directory entry allows.
-std::string TemporaryName(const std::string& iTarget) {
+std::string TemporaryName(const std::string& iTarget)
+{
   static std::atomic<unsigned long> counter{0};
   const std::size_t slash = iTarget.rfind('/');
   const std::string directory = slash == std::string::npos ? "" : iTarget.substr(0, slash + 1);
@@ -105,7 +111,8 @@ std::string TemporaryName(const std::string& iTarget) {
 }
 
 // Made with the permissions 0666 less the umask, as a plain fopen would; never an existing file.
-int CreateTemporary(const std::string& iTarget, std::string& oName) {
+int CreateTemporary(const std::string& iTarget, std::string& oName)
+{
   for (int attempt = 0; attempt < 100; ++attempt) {
     oName = TemporaryName(iTarget);
     const int descriptor = open(oName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -114,7 +121,8 @@ int CreateTemporary(const std::string& iTarget, std::string& oName) {
   return -1;
 }
 
-bool WriteAll(int iDescriptor, const char* iBytes, std::size_t iSize) {
+bool WriteAll(int iDescriptor, const char* iBytes, std::size_t iSize)
+{
   while (iSize > 0) {
     const ssize_t written = write(iDescriptor, iBytes, iSize);
     if (written < 0 && errno == EINTR) continue;
@@ -126,7 +134,8 @@ bool WriteAll(int iDescriptor, const char* iBytes, std::size_t iSize) {
 }
 
 // A device or a pipe cannot be renamed over; it gets the bytes directly.
-HRESULT WriteInPlace(const std::string& iTarget, const char* iBytes, std::size_t iSize) {
+HRESULT WriteInPlace(const std::string& iTarget, const char* iBytes, std::size_t iSize)
+{
   const int descriptor = open(iTarget.c_str(), O_WRONLY | O_CLOEXEC);
   if (descriptor < 0) return E_FAIL;
   const bool written = WriteAll(descriptor, iBytes, iSize);
@@ -136,7 +145,8 @@ HRESULT WriteInPlace(const std::string& iTarget, const char* iBytes, std::size_t
 
 // Each step may be made to fail on purpose; a step that fails leaves the temporary for the
 // caller to remove.
-bool FillTemporary(int iDescriptor, const char* iBytes, std::size_t iSize) {
+bool FillTemporary(int iDescriptor, const char* iBytes, std::size_t iSize)
+{
   std::FILE* file = fdopen(iDescriptor, "wb");
   if (!file) {
     close(iDescriptor);
@@ -158,7 +168,8 @@ bool FillTemporary(int iDescriptor, const char* iBytes, std::size_t iSize) {
 
 // Makes the rename itself survive a crash. Some file systems cannot sync a directory; the
 // data is written by then, so that is no failure.
-void SyncDirectory(const std::string& iDirectory) {
+void SyncDirectory(const std::string& iDirectory)
+{
   const int descriptor = open(iDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (descriptor < 0) return;
   fsync(descriptor);
@@ -167,9 +178,13 @@ void SyncDirectory(const std::string& iDirectory) {
 
 }  // namespace
 
-const char* QIRGetEnv(const char* iName) { return iName ? std::getenv(iName) : nullptr; }
+const char* QIRGetEnv(const char* iName)
+{
+  return iName ? std::getenv(iName) : nullptr;
+}
 
-HRESULT QIRGetEnvValue(const char* iName, char** oValue) {
+HRESULT QIRGetEnvValue(const char* iName, char** oValue)
+{
   if (!oValue) return E_FAIL;
   *oValue = nullptr;
   const char* value = QIRGetEnv(iName);
@@ -182,9 +197,13 @@ HRESULT QIRGetEnvValue(const char* iName, char** oValue) {
   return S_OK;
 }
 
-int QIRGetOperatingSystem() { return 2; }
+int QIRGetOperatingSystem()
+{
+  return 2;
+}
 
-std::vector<std::string> QIRSplitPathVariable(const char* iValue) {
+std::vector<std::string> QIRSplitPathVariable(const char* iValue)
+{
   static const char separator = QIRGetOperatingSystem() == 1 ? ';' : ':';
   std::vector<std::string> entries;
   if (!iValue) return entries;
@@ -199,15 +218,15 @@ std::vector<std::string> QIRSplitPathVariable(const char* iValue) {
   return entries;
 }
 
-HRESULT QIRMakePath(const char* iDirectory, const char* iName, char* oPath,
-                    std::size_t iPathSize) {
+HRESULT QIRMakePath(const char* iDirectory, const char* iName, char* oPath, std::size_t iPathSize)
+{
   ClearPath(oPath, iPathSize);
   if (!iDirectory || !iName) return E_FAIL;
   return QIRGuarded([&] { return CopyPath(Join(iDirectory, iName), oPath, iPathSize); });
 }
 
-HRESULT QIRFindPath(const char* iName, const char* iDirectory, char* oPath,
-                    std::size_t iPathSize) {
+HRESULT QIRFindPath(const char* iName, const char* iDirectory, char* oPath, std::size_t iPathSize)
+{
   ClearPath(oPath, iPathSize);
   if (!iName || !*iName || !iDirectory || !*iDirectory) return E_FAIL;
   return QIRGuarded([&] {
@@ -217,8 +236,9 @@ HRESULT QIRFindPath(const char* iName, const char* iDirectory, char* oPath,
   });
 }
 
-HRESULT QIRGetFilePathFromOfficialVariable(const char* iFileName, const char* iVarName,
-                                           char* oPath, std::size_t iPathSize) {
+HRESULT QIRGetFilePathFromOfficialVariable(const char* iFileName, const char* iVarName, char* oPath,
+                                           std::size_t iPathSize)
+{
   ClearPath(oPath, iPathSize);
   const char* value = QIRGetEnv(iVarName);
   if (!iFileName || !*iFileName || !value) return E_FAIL;
@@ -234,7 +254,8 @@ HRESULT QIRGetFilePathFromOfficialVariable(const char* iFileName, const char* iV
   return hr;
 }
 
-int QIRFileAccess(const char* iPath, int iMode) {
+int QIRFileAccess(const char* iPath, int iMode)
+{
   if (!iPath) return -1;
   int mode = F_OK;
   if (iMode & 1) mode |= X_OK;
@@ -243,7 +264,8 @@ int QIRFileAccess(const char* iPath, int iMode) {
   return access(iPath, mode) == 0 ? 0 : -1;
 }
 
-int QIRGetFileInfo(const char* iPath, QIRFileInfo* oInfo) {
+int QIRGetFileInfo(const char* iPath, QIRFileInfo* oInfo)
+{
   if (!iPath) return -2;
   struct stat info;
   if (stat(iPath, &info) != 0) return -1;
@@ -254,7 +276,8 @@ int QIRGetFileInfo(const char* iPath, QIRFileInfo* oInfo) {
   return 0;
 }
 
-HRESULT QIRFOpen(const char* iPath, const char* iMode, QIRFileHandle* oFile) {
+HRESULT QIRFOpen(const char* iPath, const char* iMode, QIRFileHandle* oFile)
+{
   if (!oFile) return E_FAIL;
   *oFile = nullptr;
   if (!iPath || !iMode || QIRCallShouldFail("FOpen")) return E_FAIL;
@@ -269,7 +292,8 @@ HRESULT QIRFOpen(const char* iPath, const char* iMode, QIRFileHandle* oFile) {
   return S_OK;
 }
 
-int QIRFEof(QIRFileHandle iFile) {
+int QIRFEof(QIRFileHandle iFile)
+{
   if (!iFile) return 0;
   // feof only knows about the end after a read has hit it; a peek knows before.
   const int next = std::getc(iFile->File);
@@ -278,7 +302,8 @@ int QIRFEof(QIRFileHandle iFile) {
   return 1;
 }
 
-int QIRFGets(QIRFileHandle iFile, char* oBuffer, int iSize) {
+int QIRFGets(QIRFileHandle iFile, char* oBuffer, int iSize)
+{
   if (!oBuffer || iSize <= 0) return -1;
   oBuffer[0] = '\0';
   if (!iFile || iSize < 2) return -1;
@@ -289,14 +314,16 @@ int QIRFGets(QIRFileHandle iFile, char* oBuffer, int iSize) {
   return 0;
 }
 
-HRESULT QIRFClose(QIRFileHandle iFile) {
+HRESULT QIRFClose(QIRFileHandle iFile)
+{
   if (!iFile) return E_FAIL;
   const int closed = std::fclose(iFile->File);
   delete iFile;
   return closed == 0 ? S_OK : E_FAIL;
 }
 
-HRESULT QIRWriteFileAtomically(const char* iPath, const void* iBytes, std::size_t iSize) {
+HRESULT QIRWriteFileAtomically(const char* iPath, const void* iBytes, std::size_t iSize)
+{
   if (!iPath || !*iPath || (!iBytes && iSize > 0)) return E_FAIL;
   const char* bytes = iBytes ? static_cast<const char*>(iBytes) : "";
   return QIRGuarded([&] {

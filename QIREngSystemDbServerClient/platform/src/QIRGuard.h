@@ -3,11 +3,11 @@
 // No public operation lets an exception out: each runs its body through QIRGuarded, which
 // turns whatever escapes into the operation's failure code. Not installed.
 
-#include <new>
-#include <type_traits>
-
 #include "QIRCodes.h"
 #include "QIRError.h"
+
+#include <new>
+#include <type_traits>
 
 // What memory running out costs an operation: most fail as for any other error, those that
 // promise it report E_OUTOFMEMORY.

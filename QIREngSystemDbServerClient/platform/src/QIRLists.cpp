@@ -1,12 +1,13 @@
 #include "QIRLists.h"
 
-#include <string>
-
 #include "QIRError.h"
 
-void QIRRaiseIndexError(int iIndex, int iSize) {
+#include <string>
+
+void QIRRaiseIndexError(int iIndex, int iSize)
+{
   QIRInternalError error("IndexOutOfRange", "QIRLists");
-  error.SetNLSParameters(("list index " + std::to_string(iIndex) + " outside 1.." +
-                          std::to_string(iSize)).c_str());
+  error.SetNLSParameters(
+      ("list index " + std::to_string(iIndex) + " outside 1.." + std::to_string(iSize)).c_str());
   throw error;
 }

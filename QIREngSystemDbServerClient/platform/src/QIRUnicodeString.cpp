@@ -17,9 +17,13 @@ constexpr std::size_t kMarkStride = 64;
 constexpr std::size_t kBlockBytes = 256;
 const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 
-bool IsContinuation(unsigned char iByte) { return (iByte & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char iByte)
+{
+  return (iByte & 0xC0) == 0x80;
+}
 
-std::uint64_t LoadWord(const char* iBytes) {
+std::uint64_t LoadWord(const char* iBytes)
+{
   std::uint64_t word;
   std::memcpy(&word, iBytes, sizeof word);
   return word;
@@ -27,7 +31,8 @@ std::uint64_t LoadWord(const char* iBytes) {
 
 // Length of the well-formed sequence that starts at iBytes, 0 when it is not one.
 // Overlongs, surrogates and values above U+10FFFF are refused here, in one place.
-std::size_t SequenceLength(const unsigned char* iBytes, std::size_t iAvailable) {
+std::size_t SequenceLength(const unsigned char* iBytes, std::size_t iAvailable)
+{
   const unsigned char lead = iBytes[0];
   if (lead < 0x80) return 1;
   if (lead < 0xC2) return 0;
@@ -50,7 +55,8 @@ std::size_t SequenceLength(const unsigned char* iBytes, std::size_t iAvailable) 
 }
 
 // Byte count of the well-formed prefix; ASCII goes eight bytes at a time.
-std::size_t ValidPrefix(const char* iBytes, std::size_t iCount) {
+std::size_t ValidPrefix(const char* iBytes, std::size_t iCount)
+{
   std::size_t i = 0;
   while (i < iCount) {
     if (i + 8 <= iCount && (LoadWord(iBytes + i) & kHighBits) == 0) {
@@ -66,7 +72,8 @@ std::size_t ValidPrefix(const char* iBytes, std::size_t iCount) {
 }
 
 // Each byte that does not start a well-formed sequence becomes one U+FFFD.
-std::string Sanitize(const char* iBytes, std::size_t iCount) {
+std::string Sanitize(const char* iBytes, std::size_t iCount)
+{
   std::size_t valid = ValidPrefix(iBytes, iCount);
   if (valid == iCount) return std::string(iBytes, iCount);
   std::string text;
@@ -84,7 +91,8 @@ std::string Sanitize(const char* iBytes, std::size_t iCount) {
 }
 
 // Characters are the bytes that are not continuation bytes: storage is always valid UTF-8.
-std::size_t CountChars(const char* iBytes, std::size_t iCount) {
+std::size_t CountChars(const char* iBytes, std::size_t iCount)
+{
   std::size_t count = 0;
   std::size_t i = 0;
   for (; i + 8 <= iCount; i += 8) {
@@ -98,7 +106,8 @@ std::size_t CountChars(const char* iBytes, std::size_t iCount) {
 }
 
 // Byte offset of character iChar, or the byte size when the string is shorter.
-std::size_t ByteOffset(const char* iBytes, std::size_t iSize, std::size_t iChar) {
+std::size_t ByteOffset(const char* iBytes, std::size_t iSize, std::size_t iChar)
+{
   std::size_t i = 0;
   while (iChar > 0 && i < iSize) {
     if (iChar >= 8 && i + 8 <= iSize && (LoadWord(iBytes + i) & kHighBits) == 0) {
@@ -113,9 +122,13 @@ std::size_t ByteOffset(const char* iBytes, std::size_t iSize, std::size_t iChar)
   return i;
 }
 
-bool IsBlank(unsigned char iByte) { return iByte == ' ' || (iByte >= '\t' && iByte <= '\r'); }
+bool IsBlank(unsigned char iByte)
+{
+  return iByte == ' ' || (iByte >= '\t' && iByte <= '\r');
+}
 
-int DigitValue(unsigned char iByte) {
+int DigitValue(unsigned char iByte)
+{
   if (iByte >= '0' && iByte <= '9') return iByte - '0';
   if (iByte >= 'a' && iByte <= 'z') return iByte - 'a' + 10;
   if (iByte >= 'A' && iByte <= 'Z') return iByte - 'A' + 10;
@@ -125,12 +138,13 @@ int DigitValue(unsigned char iByte) {
 // Reads one number of the given base (0: as a C literal) from iText[ioPos, iEnd).
 // The magnitude is capped just past the int range, so any length of digits saturates.
 bool ReadNumber(const std::string& iText, std::size_t& ioPos, std::size_t iEnd, int iBase,
-                int& oValue) {
+                int& oValue)
+{
   std::size_t pos = ioPos;
   bool negative = false;
   if (pos < iEnd && (iText[pos] == '+' || iText[pos] == '-')) negative = iText[pos++] == '-';
-  const bool hexPrefix = pos + 1 < iEnd && iText[pos] == '0' &&
-                         (iText[pos + 1] == 'x' || iText[pos + 1] == 'X');
+  const bool hexPrefix =
+      pos + 1 < iEnd && iText[pos] == '0' && (iText[pos + 1] == 'x' || iText[pos + 1] == 'X');
   if (iBase == 0) iBase = hexPrefix ? 16 : (pos < iEnd && iText[pos] == '0' ? 8 : 10);
   if (iBase == 16 && hexPrefix && pos + 2 < iEnd &&
       DigitValue(static_cast<unsigned char>(iText[pos + 2])) < 16)
@@ -154,7 +168,8 @@ bool ReadNumber(const std::string& iText, std::size_t& ioPos, std::size_t iEnd, 
 
 // True when iFormat holds exactly one int conversion (flags, width and precision allowed),
 // so that snprintf can never be handed a conversion that reads another argument type.
-bool IsSingleIntFormat(const char* iFormat) {
+bool IsSingleIntFormat(const char* iFormat)
+{
   int conversions = 0;
   for (const char* f = iFormat; *f; ++f) {
     if (*f != '%') continue;
@@ -172,7 +187,8 @@ bool IsSingleIntFormat(const char* iFormat) {
 }  // namespace
 
 QIRUnicodeString::QIRUnicodeString(const char* iText)
-    : _text(iText ? Sanitize(iText, std::strlen(iText)) : std::string()) {
+    : _text(iText ? Sanitize(iText, std::strlen(iText)) : std::string())
+{
   Reindex();
 }
 
@@ -181,14 +197,16 @@ QIRUnicodeString::QIRUnicodeString(QIRUnicodeString&& ioOther) noexcept
     : _text(std::move(ioOther._text)),
       _length(ioOther._length),
       _marks(std::move(ioOther._marks)),
-      _blockChars(std::move(ioOther._blockChars)) {
+      _blockChars(std::move(ioOther._blockChars))
+{
   ioOther._text.clear();
   ioOther._length = 0;
   ioOther._marks.clear();
   ioOther._blockChars.clear();
 }
 
-QIRUnicodeString& QIRUnicodeString::operator=(QIRUnicodeString&& ioOther) noexcept {
+QIRUnicodeString& QIRUnicodeString::operator=(QIRUnicodeString&& ioOther) noexcept
+{
   if (this == &ioOther) return *this;
   _text = std::move(ioOther._text);
   _length = ioOther._length;
@@ -201,14 +219,16 @@ QIRUnicodeString& QIRUnicodeString::operator=(QIRUnicodeString&& ioOther) noexce
   return *this;
 }
 
-QIRUnicodeString& QIRUnicodeString::operator=(const char* iText) {
+QIRUnicodeString& QIRUnicodeString::operator=(const char* iText)
+{
   _text = iText ? Sanitize(iText, std::strlen(iText)) : std::string();
   Reindex();
   return *this;
 }
 
 // Only the appended characters are indexed, so a text built piece by piece costs its length.
-QIRUnicodeString& QIRUnicodeString::operator+=(const QIRUnicodeString& iOther) {
+QIRUnicodeString& QIRUnicodeString::operator+=(const QIRUnicodeString& iOther)
+{
   const std::size_t oldSize = _text.size();
   const std::size_t oldLength = static_cast<std::size_t>(_length);
   const int otherLength = iOther._length;  // read first: iOther may be this string
@@ -225,20 +245,23 @@ QIRUnicodeString& QIRUnicodeString::operator+=(const QIRUnicodeString& iOther) {
   return *this;
 }
 
-QIRUnicodeString operator+(const QIRUnicodeString& iLeft, const QIRUnicodeString& iRight) {
+QIRUnicodeString operator+(const QIRUnicodeString& iLeft, const QIRUnicodeString& iRight)
+{
   QIRUnicodeString result(iLeft);
   result += iRight;
   return result;
 }
 
-void QIRUnicodeString::Reindex() {
+void QIRUnicodeString::Reindex()
+{
   _length = static_cast<int>(CountChars(_text.data(), _text.size()));
   _marks.clear();
   _blockChars.clear();
   if (static_cast<std::size_t>(_length) != _text.size()) ExtendMarks(0, 0);
 }
 
-void QIRUnicodeString::ExtendMarks(std::size_t iByte, std::size_t iChar) {
+void QIRUnicodeString::ExtendMarks(std::size_t iByte, std::size_t iChar)
+{
   for (std::size_t i = iByte; i < _text.size(); ++i) {
     if (i % kBlockBytes == 0 && i / kBlockBytes == _blockChars.size())
       _blockChars.push_back(static_cast<std::uint32_t>(iChar));
@@ -248,34 +271,37 @@ void QIRUnicodeString::ExtendMarks(std::size_t iByte, std::size_t iChar) {
   }
 }
 
-std::size_t QIRUnicodeString::ByteOffsetOf(std::size_t iChar) const {
+std::size_t QIRUnicodeString::ByteOffsetOf(std::size_t iChar) const
+{
   if (iChar >= static_cast<std::size_t>(_length)) return _text.size();
   if (_marks.empty()) return iChar;
   const std::size_t mark = _marks[iChar / kMarkStride];
   return mark + ByteOffset(_text.data() + mark, _text.size() - mark, iChar % kMarkStride);
 }
 
-std::size_t QIRUnicodeString::CharPositionOf(std::size_t iByte) const {
+std::size_t QIRUnicodeString::CharPositionOf(std::size_t iByte) const
+{
   if (_blockChars.empty()) return iByte;
   const std::size_t block = std::min(iByte / kBlockBytes, _blockChars.size() - 1);
   const std::size_t begin = block * kBlockBytes;
   return _blockChars[block] + CountChars(_text.data() + begin, iByte - begin);
 }
 
-QIRUnicodeString QIRUnicodeString::SubString(int iStart, int iLength) const {
+QIRUnicodeString QIRUnicodeString::SubString(int iStart, int iLength) const
+{
   QIRUnicodeString result;
   if (iStart < 0 || iLength <= 0 || iStart >= _length) return result;
   const std::size_t begin = ByteOffsetOf(static_cast<std::size_t>(iStart));
-  const std::size_t end = ByteOffsetOf(
-      static_cast<std::size_t>(std::min<long long>(static_cast<long long>(iStart) + iLength,
-                                                   _length)));
+  const std::size_t end = ByteOffsetOf(static_cast<std::size_t>(
+      std::min<long long>(static_cast<long long>(iStart) + iLength, _length)));
   result._text.assign(_text, begin, end - begin);
   result.Reindex();
   return result;
 }
 
 int QIRUnicodeString::SearchSubString(const QIRUnicodeString& iText, int iStart,
-                                      QIRSearchMode iMode) const {
+                                      QIRSearchMode iMode) const
+{
   const std::string& needle = iText._text;
   if (needle.empty() || iStart < 0) return -1;
   std::size_t found = std::string::npos;
@@ -292,7 +318,8 @@ int QIRUnicodeString::SearchSubString(const QIRUnicodeString& iText, int iStart,
   return static_cast<int>(CharPositionOf(found));
 }
 
-QIRUnicodeString& QIRUnicodeString::Strip(QIRStripMode iMode, char iChar) {
+QIRUnicodeString& QIRUnicodeString::Strip(QIRStripMode iMode, char iChar)
+{
   // A byte above 0x7F is never a whole character; removing it would break the encoding.
   if (static_cast<unsigned char>(iChar) >= 0x80 || _text.empty()) return *this;
   std::size_t begin = 0;
@@ -307,24 +334,26 @@ QIRUnicodeString& QIRUnicodeString::Strip(QIRStripMode iMode, char iChar) {
   return *this;
 }
 
-QIRUnicodeString& QIRUnicodeString::Remove(int iStart, int iLength) {
+QIRUnicodeString& QIRUnicodeString::Remove(int iStart, int iLength)
+{
   if (iStart < 0 || iLength <= 0 || iStart >= _length) return *this;
   const std::size_t begin = ByteOffsetOf(static_cast<std::size_t>(iStart));
-  const std::size_t end = ByteOffsetOf(
-      static_cast<std::size_t>(std::min<long long>(static_cast<long long>(iStart) + iLength,
-                                                   _length)));
+  const std::size_t end = ByteOffsetOf(static_cast<std::size_t>(
+      std::min<long long>(static_cast<long long>(iStart) + iLength, _length)));
   _text.erase(begin, end - begin);
   Reindex();
   return *this;
 }
 
-std::size_t QIRUnicodeString::ConvertToUTF8(char* oBuffer, std::size_t iBufferSize) const {
+std::size_t QIRUnicodeString::ConvertToUTF8(char* oBuffer, std::size_t iBufferSize) const
+{
   if (!oBuffer || _text.size() > iBufferSize) return 0;
   std::memcpy(oBuffer, _text.data(), _text.size());
   return _text.size();
 }
 
-HRESULT QIRUnicodeString::BuildFromUTF8(const char* iBytes, std::size_t iByteCount) {
+HRESULT QIRUnicodeString::BuildFromUTF8(const char* iBytes, std::size_t iByteCount)
+{
   _text.clear();
   Reindex();
   if (iByteCount == 0) return S_OK;
@@ -334,7 +363,8 @@ HRESULT QIRUnicodeString::BuildFromUTF8(const char* iBytes, std::size_t iByteCou
   return S_OK;
 }
 
-int QIRUnicodeString::ConvertToNum(int* oValue, const char* iFormat) const {
+int QIRUnicodeString::ConvertToNum(int* oValue, const char* iFormat) const
+{
   if (!oValue) return 0;
   const char* format = iFormat ? iFormat : "%d";
   const std::size_t size = _text.size();
@@ -356,11 +386,22 @@ int QIRUnicodeString::ConvertToNum(int* oValue, const char* iFormat) const {
     while (f[1] == 'h' || f[1] == 'l') ++f;
     int base = -1;
     switch (f[1]) {
-      case 'd': case 'u': base = 10; break;
-      case 'i': base = 0; break;
-      case 'x': case 'X': base = 16; break;
-      case 'o': base = 8; break;
-      default: return 0;
+      case 'd':
+      case 'u':
+        base = 10;
+        break;
+      case 'i':
+        base = 0;
+        break;
+      case 'x':
+      case 'X':
+        base = 16;
+        break;
+      case 'o':
+        base = 8;
+        break;
+      default:
+        return 0;
     }
     while (pos < size && IsBlank(static_cast<unsigned char>(_text[pos]))) ++pos;
     const std::size_t end = width > 0 && width < size - pos ? pos + width : size;
@@ -372,7 +413,8 @@ int QIRUnicodeString::ConvertToNum(int* oValue, const char* iFormat) const {
   return 0;
 }
 
-void QIRUnicodeString::BuildFromNum(int iValue, const char* iFormat) {
+void QIRUnicodeString::BuildFromNum(int iValue, const char* iFormat)
+{
   const char* format = iFormat && IsSingleIntFormat(iFormat) ? iFormat : "%d";
   char small[64];
   const int needed = std::snprintf(small, sizeof small, format, iValue);
@@ -390,7 +432,8 @@ void QIRUnicodeString::BuildFromNum(int iValue, const char* iFormat) {
 
 QIRToken::QIRToken(const QIRUnicodeString& iText) : _text(iText) {}
 
-QIRUnicodeString QIRToken::GetNextToken(const QIRUnicodeString& iSeparators) {
+QIRUnicodeString QIRToken::GetNextToken(const QIRUnicodeString& iSeparators)
+{
   const std::string_view text(_text.ConvertToChar(),
                               static_cast<std::size_t>(_text.GetLengthInByte()));
   const std::string_view separators(iSeparators.ConvertToChar(),

@@ -1,5 +1,17 @@
+#include "QIRError.h"
+#include "QIRFaultInjection.h"
+#include "QIRFileServices.h"
+#include "QIRGuard.h"
 #include "QIRXMLInternal.h"
+#include "QIRXMLSaxTree.h"
+#include "QIRXMLServices.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <libxml/SAX2.h>
 #include <libxml/encoding.h>
 #include <libxml/parser.h>
@@ -9,24 +21,10 @@
 #include <libxml/xmlIO.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlsave.h>
-
-#include <algorithm>
-#include <climits>
-#include <cstdarg>
-#include <cstdio>
-#include <cstdint>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
-
-#include "QIRGuard.h"
-#include "QIRError.h"
-#include "QIRFaultInjection.h"
-#include "QIRFileServices.h"
-#include "QIRXMLSaxTree.h"
-#include "QIRXMLServices.h"
 
 namespace {
 
@@ -40,9 +38,9 @@ struct ParseState {
   QIRISAXEntityResolver* Resolver = nullptr;  // borrowed for the parse
   QIRISAXErrorHandler* Handler = nullptr;
   bool Validate = false;
-  std::string Directory;        // where a relative system identifier is looked for; "" = cwd
-  bool SubsetPending = false;   // true only while libxml2 asks for the external subset
-  bool Refused = false;         // an entity was asked for and not given: the parse fails
+  std::string Directory;       // where a relative system identifier is looked for; "" = cwd
+  bool SubsetPending = false;  // true only while libxml2 asks for the external subset
+  bool Refused = false;        // an entity was asked for and not given: the parse fails
   std::string SubsetPublicId;
   std::string SubsetSystemId;
   std::string SubsetBytes;      // outlives the parse, however libxml2 holds its input
@@ -69,7 +67,8 @@ class ActiveParse {
 
 typedef std::unique_ptr<xmlChar, void (*)(void*)> XmlText;
 
-void Report(const ParseState& iState, const std::string& iMessage) noexcept {
+void Report(const ParseState& iState, const std::string& iMessage) noexcept
+{
   if (!iState.Handler) return;
   QIRGuardedVoid([&] {
     if (iState.Held) {
@@ -80,7 +79,8 @@ void Report(const ParseState& iState, const std::string& iMessage) noexcept {
   });
 }
 
-void OnParserMessage(void* /*iContext*/, xmlErrorPtr iError) {
+void OnParserMessage(void* /*iContext*/, xmlErrorPtr iError)
+{
   const ParseState* state = tActiveParse;
   if (!state || !iError) return;
   try {
@@ -97,7 +97,8 @@ void OnParserMessage(void* /*iContext*/, xmlErrorPtr iError) {
 
 // The validity context reports here only when libxml2 cannot tie it to its parser context.
 __attribute__((format(printf, 2, 3))) void OnValidityMessage(void* /*iContext*/,
-                                                              const char* iFormat, ...) {
+                                                             const char* iFormat, ...)
+{
   const ParseState* state = tActiveParse;
   if (!state || !iFormat) return;
   char text[1024];
@@ -114,7 +115,8 @@ __attribute__((format(printf, 2, 3))) void OnValidityMessage(void* /*iContext*/,
 }
 
 // Only local files: a system identifier with any scheme but file: is refused.
-bool LocalPath(const std::string& iSystemId, const std::string& iDirectory, std::string& oPath) {
+bool LocalPath(const std::string& iSystemId, const std::string& iDirectory, std::string& oPath)
+{
   if (iSystemId.empty()) return false;
   std::string path = iSystemId;
   const std::size_t colon = path.find(':');
@@ -132,7 +134,8 @@ bool LocalPath(const std::string& iSystemId, const std::string& iDirectory, std:
   return true;
 }
 
-bool ReadSource(const QIRISAXInputSource_var& iSource, std::string& oBytes) {
+bool ReadSource(const QIRISAXInputSource_var& iSource, std::string& oBytes)
+{
   const SourceContent* content = dynamic_cast<const SourceContent*>(iSource.get());
   if (!content) return false;
   if (content->IsFile())
@@ -142,7 +145,8 @@ bool ReadSource(const QIRISAXInputSource_var& iSource, std::string& oBytes) {
 }
 
 // The resolver first; when it declines, the local file that the system identifier names.
-bool ReadSubset(ParseState& ioState) {
+bool ReadSubset(ParseState& ioState)
+{
   if (ioState.Resolver) {
     QIRISAXInputSource_var source;
     const HRESULT hr = ioState.Resolver->ResolveEntity(ioState.SubsetPublicId.c_str(),
@@ -156,7 +160,8 @@ bool ReadSubset(ParseState& ioState) {
 
 // The external subset, when libxml2 asks for it on behalf of the active parse; null for
 // anything else.
-xmlParserInputPtr ServeSubset(ParseState& ioState, const char* iUrl, xmlParserCtxtPtr iContext) {
+xmlParserInputPtr ServeSubset(ParseState& ioState, const char* iUrl, xmlParserCtxtPtr iContext)
+{
   if (!iContext || iContext->_private != &ioState || !ioState.SubsetPending) {
     Report(ioState, std::string("external entity not loaded: ") + (iUrl ? iUrl : ""));
     return nullptr;
@@ -183,19 +188,19 @@ xmlParserInputPtr ServeSubset(ParseState& ioState, const char* iUrl, xmlParserCt
 // Installed for the whole process. Inside our parses it serves the external subset and
 // nothing else, so no external entity and no network resource is ever read; other users of
 // libxml2 in the process keep the loader they had.
-xmlParserInputPtr LoadExternal(const char* iUrl, const char* iId, xmlParserCtxtPtr iContext) {
+xmlParserInputPtr LoadExternal(const char* iUrl, const char* iId, xmlParserCtxtPtr iContext)
+{
   ParseState* state = tActiveParse;
   if (!state) return gFormerLoader ? gFormerLoader(iUrl, iId, iContext) : nullptr;
   xmlParserInputPtr input = nullptr;
-  QIRGuardedVoid([&] {
-    input = ServeSubset(*state, iUrl, iContext);
-  });
+  QIRGuardedVoid([&] { input = ServeSubset(*state, iUrl, iContext); });
   if (!input) state->Refused = true;
   return input;
 }
 
 void OnExternalSubset(void* iContext, const xmlChar* iName, const xmlChar* iPublicId,
-                      const xmlChar* iSystemId) {
+                      const xmlChar* iSystemId)
+{
   ParseState* state = tActiveParse;
   if (!state || !state->Validate) return;
   try {
@@ -209,7 +214,8 @@ void OnExternalSubset(void* iContext, const xmlChar* iName, const xmlChar* iPubl
   state->SubsetPending = false;
 }
 
-void SetUpOnce() {
+void SetUpOnce()
+{
   std::call_once(gSetupOnce, [] {
     xmlInitParser();
     gFormerLoader = xmlGetExternalEntityLoader();
@@ -219,7 +225,8 @@ void SetUpOnce() {
 
 // The value of the last option named iName, or null.
 const QIRUnicodeString* OptionValue(const QIRListValQIRUnicodeString& iNames,
-                                    const QIRListValQIRUnicodeString& iValues, const char* iName) {
+                                    const QIRListValQIRUnicodeString& iValues, const char* iName)
+{
   const QIRUnicodeString* value = nullptr;
   const int count = std::min(iNames.Size(), iValues.Size());
   for (int i = 1; i <= count; ++i)
@@ -227,20 +234,23 @@ const QIRUnicodeString* OptionValue(const QIRListValQIRUnicodeString& iNames,
   return value;
 }
 
-bool IsOptionOn(const QIRListValQIRUnicodeString& iNames,
-                const QIRListValQIRUnicodeString& iValues, const char* iName) {
+bool IsOptionOn(const QIRListValQIRUnicodeString& iNames, const QIRListValQIRUnicodeString& iValues,
+                const char* iName)
+{
   const QIRUnicodeString* value = OptionValue(iNames, iValues, iName);
   return value && xmlStrcasecmp(reinterpret_cast<const xmlChar*>(value->ConvertToChar()),
                                 reinterpret_cast<const xmlChar*>("true")) == 0;
 }
 
 std::string EncodingOption(const QIRListValQIRUnicodeString& iNames,
-                           const QIRListValQIRUnicodeString& iValues) {
+                           const QIRListValQIRUnicodeString& iValues)
+{
   const QIRUnicodeString* value = OptionValue(iNames, iValues, "QIREncoding");
   return value && !value->IsNull() ? value->ConvertToChar() : "UTF-8";
 }
 
-bool IsUTF8(const std::string& iEncoding) {
+bool IsUTF8(const std::string& iEncoding)
+{
   return xmlStrcasecmp(reinterpret_cast<const xmlChar*>(iEncoding.c_str()),
                        reinterpret_cast<const xmlChar*>("UTF-8")) == 0 ||
          xmlStrcasecmp(reinterpret_cast<const xmlChar*>(iEncoding.c_str()),
@@ -250,7 +260,8 @@ bool IsUTF8(const std::string& iEncoding) {
 }  // namespace
 
 // Defined here: only the parse knows where the target of a context hangs.
-QIRXMLSaxTree::SaxTarget* QIRXMLSaxTree::TargetOf(void* iContext) {
+QIRXMLSaxTree::SaxTarget* QIRXMLSaxTree::TargetOf(void* iContext)
+{
   xmlParserCtxtPtr context = static_cast<xmlParserCtxtPtr>(iContext);
   const ParseState* state = static_cast<const ParseState*>(context->_private);
   if (!state || !state->Target || state->Target->Main != context) return nullptr;
@@ -263,9 +274,9 @@ typedef std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> Context;
 
 // A context over the bytes with this layer's options and message handlers.
 Context NewContext(const char* iBytes, std::size_t iSize, bool iUnicodeText, const char* iName,
-                   ParseState& ioState, bool iExpand) {
-  Context context(xmlCreateMemoryParserCtxt(iBytes, static_cast<int>(iSize)),
-                  xmlFreeParserCtxt);
+                   ParseState& ioState, bool iExpand)
+{
+  Context context(xmlCreateMemoryParserCtxt(iBytes, static_cast<int>(iSize)), xmlFreeParserCtxt);
   if (!context || !context->input || !context->sax) return Context(nullptr, xmlFreeParserCtxt);
   int options = XML_PARSE_NONET;
   if (iExpand) options |= XML_PARSE_NOENT;
@@ -287,7 +298,8 @@ Context NewContext(const char* iBytes, std::size_t iSize, bool iUnicodeText, con
 
 // Whether the parse read its input to the end: libxml2 stops quietly at a NUL after the
 // document element, and what is left is an error.
-bool ParsedToTheEnd(xmlParserCtxtPtr iContext, const ParseState& iState, const char* iName) {
+bool ParsedToTheEnd(xmlParserCtxtPtr iContext, const ParseState& iState, const char* iName)
+{
   xmlParserInputPtr input = iContext->input;
   const bool consumed = input && input->cur >= input->end &&
                         (!input->buf || !input->buf->raw || xmlBufUse(input->buf->raw) == 0);
@@ -299,7 +311,8 @@ bool ParsedToTheEnd(xmlParserCtxtPtr iContext, const ParseState& iState, const c
 // The parse as it always was: libxml2 builds its tree, which is then copied.
 HRESULT ParseToLibxmlTree(const char* iBytes, std::size_t iSize, bool iUnicodeText,
                           const char* iName, ParseState& ioState, bool iExpand,
-                          std::string* ioCopied, std::unique_ptr<Tree>& oTree) {
+                          std::string* ioCopied, std::unique_ptr<Tree>& oTree)
+{
   Context context = NewContext(iBytes, iSize, iUnicodeText, iName, ioState, iExpand);
   if (ioCopied) std::string().swap(*ioCopied);
   if (!context) return E_FAIL;
@@ -318,7 +331,8 @@ HRESULT ParseToLibxmlTree(const char* iBytes, std::size_t iSize, bool iUnicodeTe
 // libxml2's own tree builder.
 HRESULT ParseToTree(const char* iBytes, std::size_t iSize, bool iUnicodeText, const char* iName,
                     ParseState& ioState, bool iExpand, std::string* ioCopied,
-                    std::unique_ptr<Tree>& oTree) {
+                    std::unique_ptr<Tree>& oTree)
+{
   Context context = NewContext(iBytes, iSize, iUnicodeText, iName, ioState, iExpand);
   if (ioCopied) std::string().swap(*ioCopied);
   if (!context) return E_FAIL;
@@ -358,7 +372,8 @@ HRESULT ParseToTree(const char* iBytes, std::size_t iSize, bool iUnicodeText, co
   return S_OK;
 }
 
-bool FitsOneParse(std::size_t iSize, const ParseState& iState, const char* iName) {
+bool FitsOneParse(std::size_t iSize, const ParseState& iState, const char* iName)
+{
   if (iSize > 0 && iSize <= INT_MAX) return true;
   Report(iState, std::string(iName) + ": no document");
   return false;
@@ -370,7 +385,8 @@ bool FitsOneParse(std::size_t iSize, const ParseState& iState, const char* iName
 // once libxml2 holds its copy, and read again in the rare case of a second reading.
 HRESULT ParseBytes(const char* iBytes, std::size_t iSize, bool iUnicodeText, const char* iName,
                    ParseState& ioState, bool iExpand, std::string* ioFile,
-                   QIRIDOMDocument_var& oDocument) {
+                   QIRIDOMDocument_var& oDocument)
+{
   if (!FitsOneParse(iSize, ioState, iName)) return E_FAIL;
   std::unique_ptr<Tree> tree;
   HRESULT hr = S_FALSE;
@@ -394,7 +410,8 @@ HRESULT ParseBytes(const char* iBytes, std::size_t iSize, bool iUnicodeText, con
 
 // A relative system identifier in the file is looked for beside it.
 HRESULT ParseFileBytes(const std::string& iPath, ParseState& ioState, bool iExpand,
-                       QIRIDOMDocument_var& oDocument) {
+                       QIRIDOMDocument_var& oDocument)
+{
   std::string bytes;
   if (!QIRXMLInternal::ReadWholeFile(iPath.c_str(), bytes)) {
     Report(ioState, iPath + ": cannot be read");
@@ -412,7 +429,8 @@ HRESULT ParseSource(bool iIsFile, const QIRUnicodeString& iText, const QIRUnicod
                     const QIRListValQIRUnicodeString& iOptionNames,
                     const QIRListValQIRUnicodeString& iOptionValues,
                     const QIRISAXEntityResolver_var& iResolver,
-                    const QIRISAXErrorHandler_var& iHandler, QIRIDOMDocument_var& oDocument) {
+                    const QIRISAXErrorHandler_var& iHandler, QIRIDOMDocument_var& oDocument)
+{
   const HRESULT hr = QIRGuarded([&] {
     SetUpOnce();
     ParseState state;
@@ -431,7 +449,8 @@ HRESULT ParseSource(bool iIsFile, const QIRUnicodeString& iText, const QIRUnicod
 
 // Text in another encoding back into UTF-8, so that the string holds the same characters.
 bool DecodeToUTF8(const std::string& iEncoding, const xmlChar* iText, int iSize,
-                  QIRUnicodeString& oText) {
+                  QIRUnicodeString& oText)
+{
   xmlCharEncodingHandlerPtr handler = xmlFindCharEncodingHandler(iEncoding.c_str());
   if (!handler) return false;
   std::unique_ptr<xmlBuffer, void (*)(xmlBufferPtr)> in(xmlBufferCreate(), xmlBufferFree);
@@ -455,7 +474,8 @@ bool DecodeToUTF8(const std::string& iEncoding, const xmlChar* iText, int iSize,
 
 // The document's text in iEncoding, indented, appended to oBytes; false for an unknown
 // encoding or for a text longer than the readers take (INT_MAX bytes).
-bool Serialise(Tree& iTree, const std::string& iEncoding, std::string& oBytes) {
+bool Serialise(Tree& iTree, const std::string& iEncoding, std::string& oBytes)
+{
   if (IsUTF8(iEncoding)) {
     QIRXMLInternal::WriteTree(iTree, iEncoding.c_str(), oBytes);
     return oBytes.size() <= INT_MAX;
@@ -500,7 +520,8 @@ HRESULT DomBuilder::Parse(const QIRISAXInputSource_var& iSource, QIRIDOMDocument
                           const QIRListValQIRUnicodeString& iOptionNames,
                           const QIRListValQIRUnicodeString& iOptionValues,
                           const QIRISAXEntityResolver_var& iResolver,
-                          const QIRISAXErrorHandler_var& iHandler) {
+                          const QIRISAXErrorHandler_var& iHandler)
+{
   oDocument = NULL_var;
   const SourceContent* content = dynamic_cast<const SourceContent*>(iSource.get());
   if (!content) return E_FAIL;
@@ -512,14 +533,16 @@ HRESULT DomBuilder::ParseFile(const QIRUnicodeString& iPath, QIRIDOMDocument_var
                               const QIRListValQIRUnicodeString& iOptionNames,
                               const QIRListValQIRUnicodeString& iOptionValues,
                               const QIRISAXEntityResolver_var& iResolver,
-                              const QIRISAXErrorHandler_var& iHandler) {
+                              const QIRISAXErrorHandler_var& iHandler)
+{
   oDocument = NULL_var;
   if (iPath.IsNull()) return E_FAIL;
   return ParseSource(true, iPath, iPath, iOptionNames, iOptionValues, iResolver, iHandler,
                      oDocument);
 }
 
-HRESULT DomBuilder::GetDOMImplementation(QIRIDOMImplementation_var& oImplementation) {
+HRESULT DomBuilder::GetDOMImplementation(QIRIDOMImplementation_var& oImplementation)
+{
   HRESULT hr = E_FAIL;
   oImplementation = NULL_var;
   return QIRGuarded([&] {
@@ -531,7 +554,8 @@ HRESULT DomBuilder::GetDOMImplementation(QIRIDOMImplementation_var& oImplementat
 
 HRESULT DomBuilder::WriteToString(const QIRIDOMDocument_var& iDocument, QIRUnicodeString& oText,
                                   const QIRListValQIRUnicodeString& iOptionNames,
-                                  const QIRListValQIRUnicodeString& iOptionValues) {
+                                  const QIRListValQIRUnicodeString& iOptionValues)
+{
   HRESULT hr = E_FAIL;
   Tree* tree = QIRXMLInternal::TreeOf(iDocument);
   if (!tree) return hr;
@@ -554,7 +578,8 @@ HRESULT DomBuilder::WriteToString(const QIRIDOMDocument_var& iDocument, QIRUnico
 
 HRESULT DomBuilder::WriteToFile(const QIRIDOMDocument_var& iDocument, const QIRUnicodeString& iPath,
                                 const QIRListValQIRUnicodeString& iOptionNames,
-                                const QIRListValQIRUnicodeString& iOptionValues) {
+                                const QIRListValQIRUnicodeString& iOptionValues)
+{
   HRESULT hr = E_FAIL;
   Tree* tree = QIRXMLInternal::TreeOf(iDocument);
   if (!tree || iPath.IsNull()) return hr;
@@ -574,7 +599,8 @@ const IID IID_QIRIXMLDOMDocumentBuilder = {"QIRIXMLDOMDocumentBuilder",
 const QIRCLSID CLSID_QIRXMLDOMDocumentBuilder = {"QIRXMLDOMDocumentBuilder"};
 
 HRESULT CreateQIRIXMLDOMDocumentBuilder(QIRIXMLDOMDocumentBuilder_var& oBuilder,
-                                        const QIRCLSID& iClassId) {
+                                        const QIRCLSID& iClassId)
+{
   HRESULT hr = E_FAIL;
   oBuilder = NULL_var;
   if (!iClassId.Name || std::strcmp(iClassId.Name, CLSID_QIRXMLDOMDocumentBuilder.Name) != 0)

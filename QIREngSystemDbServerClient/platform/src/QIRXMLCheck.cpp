@@ -1,5 +1,10 @@
 #include "QIRXMLCheck.h"
 
+#include "QIRGuard.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <fcntl.h>
 #include <libxml/SAX2.h>
 #include <libxml/entities.h>
@@ -9,16 +14,10 @@
 #include <libxml/valid.h>
 #include <libxml/xmlIO.h>
 #include <libxml/xmlerror.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <cstring>
 #include <memory>
 #include <string>
-
-#include "QIRGuard.h"
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -35,10 +34,14 @@ struct CheckState {
 typedef std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> Context;
 typedef std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> Tree;
 
-Tree NoTree() { return Tree(nullptr, xmlFreeDoc); }
+Tree NoTree()
+{
+  return Tree(nullptr, xmlFreeDoc);
+}
 
 void Record(CheckState& ioState, const std::string& iWhere, int iLine, int iColumn,
-            const std::string& iMessage) {
+            const std::string& iMessage)
+{
   if (!ioState.First.empty()) return;
   std::string text = iWhere;
   if (iLine > 0) {
@@ -51,17 +54,19 @@ void Record(CheckState& ioState, const std::string& iWhere, int iLine, int iColu
   ioState.First = text;
 }
 
-CheckState& StateOf(void* iContext) {
+CheckState& StateOf(void* iContext)
+{
   return *static_cast<CheckState*>(static_cast<xmlParserCtxtPtr>(iContext)->_private);
 }
 
 // On the parser context, which also carries the validity messages of its own validity context.
-void OnError(void* iContext, xmlErrorPtr iError) {
+void OnError(void* iContext, xmlErrorPtr iError)
+{
   if (!iContext || !iError || iError->level < XML_ERR_ERROR) return;
   try {
     CheckState& state = StateOf(iContext);
-    const bool inDefinition = iError->file && !state.DefinitionPath.empty() &&
-                              state.DefinitionPath == iError->file;
+    const bool inDefinition =
+        iError->file && !state.DefinitionPath.empty() && state.DefinitionPath == iError->file;
     // After the parse the context's position is the document's end; the node knows its line.
     xmlNodePtr node = static_cast<xmlNodePtr>(iError->node);
     const bool atNode = iError->domain == XML_FROM_VALID && node;
@@ -72,21 +77,23 @@ void OnError(void* iContext, xmlErrorPtr iError) {
   }
 }
 
-std::string SystemReason(const std::string& iPath, int iError) {
+std::string SystemReason(const std::string& iPath, int iError)
+{
   return iPath + ": " + std::strerror(iError);
 }
 
 // Non-blocking open, so that a FIFO without a writer fails instead of waiting; only regular
 // files are read, and never more than iMaxBytes of them.
 bool ReadBounded(const std::string& iPath, std::size_t iMaxBytes, std::string& oBytes,
-                 std::string& oReason) {
+                 std::string& oReason)
+{
   const int file = open(iPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (file < 0) {
     oReason = SystemReason(iPath, errno);
     return false;
   }
   const std::unique_ptr<const int, void (*)(const int*)> closer(&file,
-                                                              [](const int* f) { close(*f); });
+                                                                [](const int* f) { close(*f); });
   struct stat status;
   if (fstat(file, &status) != 0) {
     oReason = SystemReason(iPath, errno);
@@ -124,7 +131,8 @@ bool ReadBounded(const std::string& iPath, std::size_t iMaxBytes, std::string& o
   }
 }
 
-void RefuseEntity(CheckState& ioState, xmlParserCtxtPtr iContext, const std::string& iName) {
+void RefuseEntity(CheckState& ioState, xmlParserCtxtPtr iContext, const std::string& iName)
+{
   ioState.Refused = true;
   xmlParserInputPtr input = iContext->input;
   Record(ioState, input && input->filename ? input->filename : ioState.Path,
@@ -134,7 +142,8 @@ void RefuseEntity(CheckState& ioState, xmlParserCtxtPtr iContext, const std::str
 
 // Kept as a reference rather than expanded, an external entity is caught here, where its
 // position in the document is still known.
-void OnReference(void* iContext, const xmlChar* iName) {
+void OnReference(void* iContext, const xmlChar* iName)
+{
   xmlParserCtxtPtr context = static_cast<xmlParserCtxtPtr>(iContext);
   try {
     xmlEntityPtr entity =
@@ -149,7 +158,8 @@ void OnReference(void* iContext, const xmlChar* iName) {
 
 // The definition once, for the holder document that asks for it; nothing else, ever.
 xmlParserInputPtr ServeDefinition(void* iContext, const xmlChar* /*iPublicId*/,
-                                  const xmlChar* iSystemId) {
+                                  const xmlChar* iSystemId)
+{
   xmlParserCtxtPtr context = static_cast<xmlParserCtxtPtr>(iContext);
   CheckState& state = StateOf(iContext);
   try {
@@ -175,8 +185,8 @@ xmlParserInputPtr ServeDefinition(void* iContext, const xmlChar* /*iPublicId*/,
   }
 }
 
-xmlParserInputPtr RefuseAll(void* iContext, const xmlChar* /*iPublicId*/,
-                            const xmlChar* iSystemId) {
+xmlParserInputPtr RefuseAll(void* iContext, const xmlChar* /*iPublicId*/, const xmlChar* iSystemId)
+{
   try {
     RefuseEntity(StateOf(iContext), static_cast<xmlParserCtxtPtr>(iContext),
                  iSystemId ? reinterpret_cast<const char*>(iSystemId) : "");
@@ -187,8 +197,9 @@ xmlParserInputPtr RefuseAll(void* iContext, const xmlChar* /*iPublicId*/,
 
 // An external parameter entity is read where it is referred to, through no callback of ours;
 // left undeclared, it is never read.
-void OnEntityDeclaration(void* iContext, const xmlChar* iName, int iType,
-                         const xmlChar* iPublicId, const xmlChar* iSystemId, xmlChar* iContent) {
+void OnEntityDeclaration(void* iContext, const xmlChar* iName, int iType, const xmlChar* iPublicId,
+                         const xmlChar* iSystemId, xmlChar* iContent)
+{
   if (iType == XML_EXTERNAL_PARAMETER_ENTITY) {
     try {
       RefuseEntity(StateOf(iContext), static_cast<xmlParserCtxtPtr>(iContext),
@@ -204,7 +215,8 @@ void OnEntityDeclaration(void* iContext, const xmlChar* iName, int iType,
 // bytes is read; the references that would need it are refused above.
 // oContext outlives the parse for the validity context it holds.
 Tree ParseBytes(const std::string& iBytes, const std::string& iName, CheckState& ioState,
-                int iOptions, resolveEntitySAXFunc iServe, Context& oContext) {
+                int iOptions, resolveEntitySAXFunc iServe, Context& oContext)
+{
   oContext.reset(xmlCreateMemoryParserCtxt(iBytes.data(), static_cast<int>(iBytes.size())));
   Context& context = oContext;
   if (!context || !context->input || !context->sax) {
@@ -239,7 +251,8 @@ Tree ParseBytes(const std::string& iBytes, const std::string& iName, CheckState&
 
 // The definition read as the external subset of a one-element holder named like the
 // document's root, since validation compares the two names.
-Tree ParseDefinition(const xmlChar* iRootName, CheckState& ioState) {
+Tree ParseDefinition(const xmlChar* iRootName, CheckState& ioState)
+{
   const std::string name = reinterpret_cast<const char*>(iRootName);
   const std::string holder = "<!DOCTYPE " + name + " SYSTEM \"definition\"><" + name + "/>";
   Context context(nullptr, xmlFreeParserCtxt);
@@ -254,7 +267,8 @@ Tree ParseDefinition(const xmlChar* iRootName, CheckState& ioState) {
 
 // Through the document's own parser context, whose validity context reports with positions.
 bool IsValid(xmlParserCtxtPtr iContext, xmlDocPtr iDocument, xmlDtdPtr iDefinition,
-             CheckState& ioState) {
+             CheckState& ioState)
+{
   // Checks against iDefinition alone, the document's internal subset set aside.
   if (xmlValidateDtd(&iContext->vctxt, iDocument, iDefinition) == 1 && ioState.First.empty())
     return true;
@@ -265,45 +279,48 @@ bool IsValid(xmlParserCtxtPtr iContext, xmlDocPtr iDocument, xmlDtdPtr iDefiniti
 }  // namespace
 
 HRESULT QIRCheckXMLFile(const char* iPath, const char* iDTDPath, std::size_t iMaxBytes,
-                        QIRUnicodeString& oReason) {
+                        QIRUnicodeString& oReason)
+{
   HRESULT hr = E_FAIL;
   // Nothing the check does returns E_OUTOFMEMORY: it marks a body that raised.
-  const HRESULT checked = QIRGuarded([&] {
-    if (!iPath) {
-      oReason = "no file named";
-      return hr;
-    }
-    const std::size_t maxBytes = iMaxBytes < INT_MAX ? iMaxBytes : INT_MAX;
-    xmlInitParser();
-    CheckState state;
-    state.Path = iPath;
-    std::string bytes, reason;
-    if (!ReadBounded(state.Path, maxBytes, bytes, reason) ||
-        (iDTDPath && !ReadBounded(iDTDPath, maxBytes, state.DefinitionBytes, reason))) {
-      oReason = reason.c_str();
-      return hr;
-    }
-    if (bytes.empty()) {
-      oReason = (state.Path + ": empty file").c_str();
-      return hr;
-    }
-    if (iDTDPath) state.DefinitionPath = iDTDPath;
-    Context context(nullptr, xmlFreeParserCtxt);
-    const Tree document = ParseBytes(bytes, state.Path, state, 0, RefuseAll, context);
-    xmlNodePtr root = document ? xmlDocGetRootElement(document.get()) : nullptr;
-    bool good = root != nullptr;
-    if (good && iDTDPath) {
-      const Tree holder = ParseDefinition(root->name, state);
-      good = holder && IsValid(context.get(), document.get(), holder->extSubset, state);
-    }
-    if (good) {
-      hr = S_OK;
-    } else {
-      oReason = state.First.empty() ? (state.Path + ": not well formed").c_str()
-                                    : state.First.c_str();
-    }
-    return hr;
-  }, E_OUTOFMEMORY);
+  const HRESULT checked = QIRGuarded(
+      [&] {
+        if (!iPath) {
+          oReason = "no file named";
+          return hr;
+        }
+        const std::size_t maxBytes = iMaxBytes < INT_MAX ? iMaxBytes : INT_MAX;
+        xmlInitParser();
+        CheckState state;
+        state.Path = iPath;
+        std::string bytes, reason;
+        if (!ReadBounded(state.Path, maxBytes, bytes, reason) ||
+            (iDTDPath && !ReadBounded(iDTDPath, maxBytes, state.DefinitionBytes, reason))) {
+          oReason = reason.c_str();
+          return hr;
+        }
+        if (bytes.empty()) {
+          oReason = (state.Path + ": empty file").c_str();
+          return hr;
+        }
+        if (iDTDPath) state.DefinitionPath = iDTDPath;
+        Context context(nullptr, xmlFreeParserCtxt);
+        const Tree document = ParseBytes(bytes, state.Path, state, 0, RefuseAll, context);
+        xmlNodePtr root = document ? xmlDocGetRootElement(document.get()) : nullptr;
+        bool good = root != nullptr;
+        if (good && iDTDPath) {
+          const Tree holder = ParseDefinition(root->name, state);
+          good = holder && IsValid(context.get(), document.get(), holder->extSubset, state);
+        }
+        if (good) {
+          hr = S_OK;
+        } else {
+          oReason = state.First.empty() ? (state.Path + ": not well formed").c_str()
+                                        : state.First.c_str();
+        }
+        return hr;
+      },
+      E_OUTOFMEMORY);
   if (checked != E_OUTOFMEMORY) return checked;
   oReason = "out of memory";
   return E_FAIL;

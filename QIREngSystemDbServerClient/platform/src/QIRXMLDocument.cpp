@@ -1,18 +1,16 @@
+#include "QIRError.h"
+#include "QIRFaultInjection.h"
+#include "QIRGuard.h"
 #include "QIRXMLInternal.h"
-
-#include <libxml/tree.h>
-#include <libxml/valid.h>
+#include "QIRXMLServices.h"
 
 #include <cstring>
+#include <libxml/tree.h>
+#include <libxml/valid.h>
 #include <memory>
 #include <new>
 #include <utility>
 #include <vector>
-
-#include "QIRGuard.h"
-#include "QIRError.h"
-#include "QIRFaultInjection.h"
-#include "QIRXMLServices.h"
 
 namespace {
 
@@ -49,7 +47,8 @@ class DomNode : public Interface, public NodeAccess {
   HRESULT GetFirstChild(QIRIDOMNode_var& oChild) override;
   HRESULT GetNextSibling(QIRIDOMNode_var& oSibling) override;
   HRESULT AppendChild(const QIRIDOMNode_var& iChild) override;
-  int IsSameNode(const QIRIDOMNode_var& iOther) override {
+  int IsSameNode(const QIRIDOMNode_var& iOther) override
+  {
     const auto* other = dynamic_cast<const NodeAccess*>(iOther.get());
     return other && other->XmlNode() == _node ? 1 : 0;
   }
@@ -100,22 +99,28 @@ class DetachedDocumentType final : public QIRIDOMDocumentType {
  public:
   DetachedDocumentType(const QIRUnicodeString& iName, const QIRUnicodeString& iPublicId,
                        const QIRUnicodeString& iSystemId)
-      : Name(iName), PublicId(iPublicId), SystemId(iSystemId) {}
-  HRESULT GetNodeType(unsigned short& oType) override {
+      : Name(iName), PublicId(iPublicId), SystemId(iSystemId)
+  {
+  }
+  HRESULT GetNodeType(unsigned short& oType) override
+  {
     oType = QIR_DOCUMENT_TYPE_NODE;
     return S_OK;
   }
   HRESULT GetNodeName(QIRUnicodeString& oName) override;
-  HRESULT GetFirstChild(QIRIDOMNode_var& oChild) override {
+  HRESULT GetFirstChild(QIRIDOMNode_var& oChild) override
+  {
     oChild = NULL_var;
     return S_OK;
   }
-  HRESULT GetNextSibling(QIRIDOMNode_var& oSibling) override {
+  HRESULT GetNextSibling(QIRIDOMNode_var& oSibling) override
+  {
     oSibling = NULL_var;
     return S_OK;
   }
   HRESULT AppendChild(const QIRIDOMNode_var&) override { return E_FAIL; }
-  int IsSameNode(const QIRIDOMNode_var& iOther) override {
+  int IsSameNode(const QIRIDOMNode_var& iOther) override
+  {
     return static_cast<QIRBaseUnknown*>(iOther.get()) == this ? 1 : 0;
   }
 
@@ -130,7 +135,8 @@ class DomNodeList final : public QIRIDOMNodeList {
   ~DomNodeList() override;
   DomNodeList(const DomNodeList&) = delete;
   DomNodeList& operator=(const DomNodeList&) = delete;
-  HRESULT GetLength(unsigned int& oLength) override {
+  HRESULT GetLength(unsigned int& oLength) override
+  {
     oLength = static_cast<unsigned int>(_nodes.size());
     return S_OK;
   }
@@ -146,30 +152,33 @@ class DomImplementation final : public QIRIDOMImplementation {
   HRESULT CreateDocumentType(const QIRUnicodeString& iQualifiedName,
                              const QIRUnicodeString& iPublicId, const QIRUnicodeString& iSystemId,
                              QIRIDOMDocumentType_var& oType) override;
-  HRESULT CreateDocument(const QIRUnicodeString& iNamespace,
-                         const QIRUnicodeString& iQualifiedName,
+  HRESULT CreateDocument(const QIRUnicodeString& iNamespace, const QIRUnicodeString& iQualifiedName,
                          const QIRIDOMDocumentType_var& iType,
                          QIRIDOMDocument_var& oDocument) override;
 };
 
-const xmlChar* AsXml(const QIRUnicodeString& iText) {
+const xmlChar* AsXml(const QIRUnicodeString& iText)
+{
   return reinterpret_cast<const xmlChar*>(iText.ConvertToChar());
 }
 
 // Entity references keep no content of their own in this tree; only elements and documents
 // have children.
-Node* FirstChildOf(Node* iNode) {
+Node* FirstChildOf(Node* iNode)
+{
   if (iNode->Kind != NodeKind::Element && iNode->Kind != NodeKind::Document) return nullptr;
   return iNode->First;
 }
 
-bool IsNameValid(const QIRUnicodeString& iName) {
+bool IsNameValid(const QIRUnicodeString& iName)
+{
   return !iName.IsNull() && xmlValidateName(AsXml(iName), 0) == 0;
 }
 
 // The tree's copy of a valid name, made when it is new; null for a name XML refuses. A name
 // the tree holds already was checked when it came in.
-const char* TreeName(const QIRUnicodeString& iName, Tree& iTree) {
+const char* TreeName(const QIRUnicodeString& iName, Tree& iTree)
+{
   const char* text = iName.ConvertToChar();
   const std::size_t size = static_cast<std::size_t>(iName.GetLengthInByte());
   if (const char* known = iTree.KnownName(text, size)) return known;
@@ -177,7 +186,8 @@ const char* TreeName(const QIRUnicodeString& iName, Tree& iTree) {
 }
 
 // A new object of the kind that matches the node, holding one reference for the caller.
-QIRIDOMNode* NewNodeObject(Node* iNode, DomDocument* iOwner) {
+QIRIDOMNode* NewNodeObject(Node* iNode, DomDocument* iOwner)
+{
   switch (iNode->Kind) {
     case NodeKind::Element:
       return new DomElement(iNode, iOwner);
@@ -194,7 +204,8 @@ QIRIDOMNode* NewNodeObject(Node* iNode, DomDocument* iOwner) {
 // A handle on iNode, or none for null. oNode is set last and nothing is read after it:
 // `node->GetNextSibling(node)` is the usual walk, and oNode may hold the only handle on the
 // node that asks.
-HRESULT HandOut(Node* iNode, DomDocument* iOwner, QIRIDOMNode_var& oNode) {
+HRESULT HandOut(Node* iNode, DomDocument* iOwner, QIRIDOMNode_var& oNode)
+{
   return QIRGuarded([&] {
     QIRIDOMNode_var node;
     if (iNode) node.Attach(NewNodeObject(iNode, iOwner));
@@ -205,7 +216,8 @@ HRESULT HandOut(Node* iNode, DomDocument* iOwner, QIRIDOMNode_var& oNode) {
 
 // Where iChild may go under iParent: elements take any content; a document takes comments,
 // processing instructions and a single element.
-bool CanHold(Node* iParent, Node* iChild, Tree& iTree) {
+bool CanHold(Node* iParent, Node* iChild, Tree& iTree)
+{
   switch (iChild->Kind) {
     case NodeKind::Element:
     case NodeKind::Comment:
@@ -229,7 +241,8 @@ bool CanHold(Node* iParent, Node* iChild, Tree& iTree) {
 // One walk in document order below iRoot; "*" takes every element. Elements and documents
 // search below themselves alike.
 HRESULT CollectElements(Node* iRoot, const QIRUnicodeString& iTag, DomDocument* iOwner,
-                        QIRIDOMNodeList_var& oList) {
+                        QIRIDOMNodeList_var& oList)
+{
   HRESULT hr = E_FAIL;
   oList = NULL_var;
   return QIRGuarded([&] {
@@ -265,57 +278,92 @@ HRESULT CollectElements(Node* iRoot, const QIRUnicodeString& iTag, DomDocument* 
 
 template <class Interface>
 DomNode<Interface>::DomNode(Node* iNode, DomDocument* iOwner, bool iIsOwner)
-    : _node(iNode), _owner(iOwner), _isOwner(iIsOwner) {
+    : _node(iNode), _owner(iOwner), _isOwner(iIsOwner)
+{
   if (!_isOwner) _owner->AddRef();
 }
 
 template <class Interface>
-DomNode<Interface>::~DomNode() {
+DomNode<Interface>::~DomNode()
+{
   if (!_isOwner) _owner->Release();
 }
 
 template <class Interface>
-HRESULT DomNode<Interface>::GetNodeType(unsigned short& oType) {
+HRESULT DomNode<Interface>::GetNodeType(unsigned short& oType)
+{
   switch (_node->Kind) {
-    case NodeKind::Element: oType = QIR_ELEMENT_NODE; break;
-    case NodeKind::Text: oType = QIR_TEXT_NODE; break;
-    case NodeKind::CData: oType = QIR_CDATA_SECTION_NODE; break;
-    case NodeKind::EntityRef: oType = QIR_ENTITY_REFERENCE_NODE; break;
-    case NodeKind::Instruction: oType = QIR_PROCESSING_INSTRUCTION_NODE; break;
-    case NodeKind::Comment: oType = QIR_COMMENT_NODE; break;
-    case NodeKind::Document: oType = QIR_DOCUMENT_NODE; break;
-    case NodeKind::DocumentType: oType = QIR_DOCUMENT_TYPE_NODE; break;
-    default: oType = 0; return E_FAIL;
+    case NodeKind::Element:
+      oType = QIR_ELEMENT_NODE;
+      break;
+    case NodeKind::Text:
+      oType = QIR_TEXT_NODE;
+      break;
+    case NodeKind::CData:
+      oType = QIR_CDATA_SECTION_NODE;
+      break;
+    case NodeKind::EntityRef:
+      oType = QIR_ENTITY_REFERENCE_NODE;
+      break;
+    case NodeKind::Instruction:
+      oType = QIR_PROCESSING_INSTRUCTION_NODE;
+      break;
+    case NodeKind::Comment:
+      oType = QIR_COMMENT_NODE;
+      break;
+    case NodeKind::Document:
+      oType = QIR_DOCUMENT_NODE;
+      break;
+    case NodeKind::DocumentType:
+      oType = QIR_DOCUMENT_TYPE_NODE;
+      break;
+    default:
+      oType = 0;
+      return E_FAIL;
   }
   return S_OK;
 }
 
 template <class Interface>
-HRESULT DomNode<Interface>::GetNodeName(QIRUnicodeString& oName) {
+HRESULT DomNode<Interface>::GetNodeName(QIRUnicodeString& oName)
+{
   return QIRGuarded([&] {
     switch (_node->Kind) {
-      case NodeKind::Text: oName = "#text"; break;
-      case NodeKind::CData: oName = "#cdata-section"; break;
-      case NodeKind::Comment: oName = "#comment"; break;
-      case NodeKind::Document: oName = "#document"; break;
-      default: oName = _node->Name; break;
+      case NodeKind::Text:
+        oName = "#text";
+        break;
+      case NodeKind::CData:
+        oName = "#cdata-section";
+        break;
+      case NodeKind::Comment:
+        oName = "#comment";
+        break;
+      case NodeKind::Document:
+        oName = "#document";
+        break;
+      default:
+        oName = _node->Name;
+        break;
     }
     return S_OK;
   });
 }
 
 template <class Interface>
-HRESULT DomNode<Interface>::GetFirstChild(QIRIDOMNode_var& oChild) {
+HRESULT DomNode<Interface>::GetFirstChild(QIRIDOMNode_var& oChild)
+{
   return HandOut(FirstChildOf(_node), _owner, oChild);
 }
 
 template <class Interface>
-HRESULT DomNode<Interface>::GetNextSibling(QIRIDOMNode_var& oSibling) {
+HRESULT DomNode<Interface>::GetNextSibling(QIRIDOMNode_var& oSibling)
+{
   return HandOut(_node->Next, _owner, oSibling);
 }
 
 template <class Interface>
-HRESULT DomNode<Interface>::AppendChild(const QIRIDOMNode_var& iChild) {
+HRESULT DomNode<Interface>::AppendChild(const QIRIDOMNode_var& iChild)
+{
   HRESULT hr = E_FAIL;
   if (iChild == NULL_var) return hr;
   return QIRGuarded([&] {
@@ -335,14 +383,16 @@ HRESULT DomNode<Interface>::AppendChild(const QIRIDOMNode_var& iChild) {
 
 // --- elements
 
-HRESULT DomElement::GetTagName(QIRUnicodeString& oName) {
+HRESULT DomElement::GetTagName(QIRUnicodeString& oName)
+{
   return QIRGuarded([&] {
     oName = _node->Name;
     return S_OK;
   });
 }
 
-HRESULT DomElement::SetAttribute(const QIRUnicodeString& iName, const QIRUnicodeString& iValue) {
+HRESULT DomElement::SetAttribute(const QIRUnicodeString& iName, const QIRUnicodeString& iValue)
+{
   HRESULT hr = E_FAIL;
   return QIRGuarded([&] {
     Tree& tree = _owner->Content();
@@ -359,7 +409,8 @@ HRESULT DomElement::SetAttribute(const QIRUnicodeString& iName, const QIRUnicode
   });
 }
 
-HRESULT DomElement::GetAttribute(const QIRUnicodeString& iName, QIRUnicodeString& oValue) {
+HRESULT DomElement::GetAttribute(const QIRUnicodeString& iName, QIRUnicodeString& oValue)
+{
   HRESULT hr = E_FAIL;
   return QIRGuarded([&] {
     if (QIRCallShouldFail("GetAttribute")) return hr;
@@ -383,17 +434,20 @@ HRESULT DomElement::GetAttribute(const QIRUnicodeString& iName, QIRUnicodeString
   });
 }
 
-HRESULT DomElement::GetElementsByTagName(const QIRUnicodeString& iTag,
-                                         QIRIDOMNodeList_var& oList) {
+HRESULT DomElement::GetElementsByTagName(const QIRUnicodeString& iTag, QIRIDOMNodeList_var& oList)
+{
   return CollectElements(_node, iTag, _owner, oList);
 }
 
 // --- documents
 
 DomDocument::DomDocument(std::unique_ptr<Tree> iTree)
-    : DomNode(iTree->DocumentNode(), this, true), _tree(std::move(iTree)) {}
+    : DomNode(iTree->DocumentNode(), this, true), _tree(std::move(iTree))
+{
+}
 
-HRESULT DomDocument::CreateElement(const QIRUnicodeString& iTag, QIRIDOMElement_var& oElement) {
+HRESULT DomDocument::CreateElement(const QIRUnicodeString& iTag, QIRIDOMElement_var& oElement)
+{
   HRESULT hr = E_FAIL;
   oElement = NULL_var;
   if (iTag.IsNull()) return hr;
@@ -408,12 +462,13 @@ HRESULT DomDocument::CreateElement(const QIRUnicodeString& iTag, QIRIDOMElement_
   });
 }
 
-HRESULT DomDocument::GetElementsByTagName(const QIRUnicodeString& iTag,
-                                          QIRIDOMNodeList_var& oList) {
+HRESULT DomDocument::GetElementsByTagName(const QIRUnicodeString& iTag, QIRIDOMNodeList_var& oList)
+{
   return CollectElements(_node, iTag, this, oList);
 }
 
-HRESULT DomDocument::GetDocumentElement(QIRIDOMElement_var& oElement) {
+HRESULT DomDocument::GetDocumentElement(QIRIDOMElement_var& oElement)
+{
   oElement = NULL_var;
   return QIRGuarded([&] {
     Node* root = _tree->DocumentElement();
@@ -422,7 +477,8 @@ HRESULT DomDocument::GetDocumentElement(QIRIDOMElement_var& oElement) {
   });
 }
 
-HRESULT DetachedDocumentType::GetNodeName(QIRUnicodeString& oName) {
+HRESULT DetachedDocumentType::GetNodeName(QIRUnicodeString& oName)
+{
   return QIRGuarded([&] {
     oName = Name;
     return S_OK;
@@ -432,13 +488,18 @@ HRESULT DetachedDocumentType::GetNodeName(QIRUnicodeString& oName) {
 // --- node lists
 
 DomNodeList::DomNodeList(std::vector<Node*>&& iNodes, DomDocument* iOwner)
-    : _nodes(std::move(iNodes)), _owner(iOwner) {
+    : _nodes(std::move(iNodes)), _owner(iOwner)
+{
   _owner->AddRef();
 }
 
-DomNodeList::~DomNodeList() { _owner->Release(); }
+DomNodeList::~DomNodeList()
+{
+  _owner->Release();
+}
 
-HRESULT DomNodeList::Item(unsigned int iIndex, QIRIDOMNode_var& oNode) {
+HRESULT DomNodeList::Item(unsigned int iIndex, QIRIDOMNode_var& oNode)
+{
   HRESULT hr = E_FAIL;
   oNode = NULL_var;
   if (iIndex >= _nodes.size()) return hr;
@@ -454,7 +515,8 @@ HRESULT DomNodeList::Item(unsigned int iIndex, QIRIDOMNode_var& oNode) {
 HRESULT DomImplementation::CreateDocumentType(const QIRUnicodeString& iQualifiedName,
                                               const QIRUnicodeString& iPublicId,
                                               const QIRUnicodeString& iSystemId,
-                                              QIRIDOMDocumentType_var& oType) {
+                                              QIRIDOMDocumentType_var& oType)
+{
   HRESULT hr = E_FAIL;
   oType = NULL_var;
   if (!IsNameValid(iQualifiedName)) return hr;
@@ -468,7 +530,8 @@ HRESULT DomImplementation::CreateDocumentType(const QIRUnicodeString& iQualified
 HRESULT DomImplementation::CreateDocument(const QIRUnicodeString& /*iNamespace*/,
                                           const QIRUnicodeString& /*iQualifiedName*/,
                                           const QIRIDOMDocumentType_var& iType,
-                                          QIRIDOMDocument_var& oDocument) {
+                                          QIRIDOMDocument_var& oDocument)
+{
   HRESULT hr = E_FAIL;
   oDocument = NULL_var;
   const DetachedDocumentType* type = dynamic_cast<const DetachedDocumentType*>(iType.get());
@@ -500,11 +563,10 @@ const IID IID_QIRIDOMElement = {"QIRIDOMElement", &QIRCastTo<QIRIDOMElement>};
 const IID IID_QIRIDOMDocument = {"QIRIDOMDocument", &QIRCastTo<QIRIDOMDocument>};
 const IID IID_QIRIDOMDocumentType = {"QIRIDOMDocumentType", &QIRCastTo<QIRIDOMDocumentType>};
 const IID IID_QIRIDOMNodeList = {"QIRIDOMNodeList", &QIRCastTo<QIRIDOMNodeList>};
-const IID IID_QIRIDOMImplementation = {"QIRIDOMImplementation",
-                                       &QIRCastTo<QIRIDOMImplementation>};
+const IID IID_QIRIDOMImplementation = {"QIRIDOMImplementation", &QIRCastTo<QIRIDOMImplementation>};
 
-HRESULT QIRXMLInternal::WrapDocument(std::unique_ptr<Tree> iTree,
-                                     QIRIDOMDocument_var& oDocument) {
+HRESULT QIRXMLInternal::WrapDocument(std::unique_ptr<Tree> iTree, QIRIDOMDocument_var& oDocument)
+{
   oDocument = NULL_var;
   if (!iTree) return E_FAIL;
   try {
@@ -515,9 +577,13 @@ HRESULT QIRXMLInternal::WrapDocument(std::unique_ptr<Tree> iTree,
   return S_OK;
 }
 
-Tree* QIRXMLInternal::TreeOf(const QIRIDOMDocument_var& iDocument) {
+Tree* QIRXMLInternal::TreeOf(const QIRIDOMDocument_var& iDocument)
+{
   const DomDocument* document = dynamic_cast<const DomDocument*>(iDocument.get());
   return document ? &document->Content() : nullptr;
 }
 
-QIRIDOMImplementation* QIRXMLInternal::NewImplementation() { return new DomImplementation; }
+QIRIDOMImplementation* QIRXMLInternal::NewImplementation()
+{
+  return new DomImplementation;
+}

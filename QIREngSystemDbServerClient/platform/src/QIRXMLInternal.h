@@ -2,11 +2,11 @@
 #define QIRXMLInternal_H
 // What the XML layer's sources share; never included outside platform/src.
 
-#include <memory>
-#include <string>
-
 #include "QIRXMLServices.h"
 #include "QIRXMLTree.h"
+
+#include <memory>
+#include <string>
 
 namespace QIRXMLInternal {
 

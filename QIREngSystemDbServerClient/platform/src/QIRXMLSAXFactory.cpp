@@ -1,14 +1,13 @@
+#include "QIRError.h"
+#include "QIRFaultInjection.h"
+#include "QIRGuard.h"
 #include "QIRXMLInternal.h"
+#include "QIRXMLServices.h"
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
-
-#include "QIRGuard.h"
-#include "QIRError.h"
-#include "QIRFaultInjection.h"
-#include "QIRXMLServices.h"
 
 namespace {
 
@@ -17,8 +16,11 @@ namespace {
 class InputSource final : public QIRISAXInputSource, public QIRXMLInternal::SourceContent {
  public:
   InputSource(bool iIsFile, const QIRUnicodeString& iText, const QIRUnicodeString& iName)
-      : _isFile(iIsFile), _text(iText), _name(iName) {}
-  HRESULT GetSystemId(QIRUnicodeString& oSystemId) override {
+      : _isFile(iIsFile), _text(iText), _name(iName)
+  {
+  }
+  HRESULT GetSystemId(QIRUnicodeString& oSystemId) override
+  {
     oSystemId = _name;
     return S_OK;
   }
@@ -74,8 +76,7 @@ HRESULT SAXFactory::CreateInputSourceFromFile(const QIRUnicodeString& iPath,
 }  // namespace
 
 const IID IID_QIRISAXInputSource = {"QIRISAXInputSource", &QIRCastTo<QIRISAXInputSource>};
-const IID IID_QIRISAXEntityResolver = {"QIRISAXEntityResolver",
-                                       &QIRCastTo<QIRISAXEntityResolver>};
+const IID IID_QIRISAXEntityResolver = {"QIRISAXEntityResolver", &QIRCastTo<QIRISAXEntityResolver>};
 const IID IID_QIRISAXErrorHandler = {"QIRISAXErrorHandler", &QIRCastTo<QIRISAXErrorHandler>};
 const IID IID_QIRIXMLSAXFactory = {"QIRIXMLSAXFactory", &QIRCastTo<QIRIXMLSAXFactory>};
 const QIRCLSID CLSID_QIRXMLSAXFactory = {"QIRXMLSAXFactory"};

@@ -1,20 +1,20 @@
 #include "QIRXMLSaxTree.h"
 
-#include <libxml/SAX2.h>
-
 #include <cstdint>
 #include <cstring>
+#include <libxml/SAX2.h>
 
 namespace QIRXMLSaxTree {
 
-void FlushText(SaxTarget& ioTarget) {
+void FlushText(SaxTarget& ioTarget)
+{
   if (!ioTarget.HasPending) return;
   Tree& tree = *ioTarget.Content;
   Node* text = tree.NewNode(ioTarget.PendingKind, nullptr, 0);
   const std::string& pending = ioTarget.Pending;
   // Indentation repeats all through a document: it is kept once.
-  const bool blank = pending.size() <= 64 &&
-                     pending.find_first_not_of(" \t\r\n") == std::string::npos;
+  const bool blank =
+      pending.size() <= 64 && pending.find_first_not_of(" \t\r\n") == std::string::npos;
   text->Value = blank ? tree.Share(pending.data(), pending.size())
                       : tree.Copy(pending.data(), pending.size());
   Tree::Append(ioTarget.Current, text);
@@ -24,7 +24,8 @@ void FlushText(SaxTarget& ioTarget) {
 
 namespace {
 
-void Abandon(SaxTarget& ioTarget, bool iNeedsTree) {
+void Abandon(SaxTarget& ioTarget, bool iNeedsTree)
+{
   if (iNeedsTree)
     ioTarget.NeedsTree = true;
   else
@@ -32,16 +33,16 @@ void Abandon(SaxTarget& ioTarget, bool iNeedsTree) {
   xmlStopParser(ioTarget.Main);
 }
 
-
-void AddText(SaxTarget& ioTarget, NodeKind iKind, const xmlChar* iText, int iSize) {
+void AddText(SaxTarget& ioTarget, NodeKind iKind, const xmlChar* iText, int iSize)
+{
   if (ioTarget.PendingKind != iKind) FlushText(ioTarget);
   ioTarget.PendingKind = iKind;
   ioTarget.HasPending = true;
   ioTarget.Pending.append(reinterpret_cast<const char*>(iText), static_cast<std::size_t>(iSize));
 }
 
-const std::string& QualifiedName(SaxTarget& ioTarget, const xmlChar* iPrefix,
-                                 const xmlChar* iLocal) {
+const std::string& QualifiedName(SaxTarget& ioTarget, const xmlChar* iPrefix, const xmlChar* iLocal)
+{
   ioTarget.Name.clear();
   if (iPrefix) ioTarget.Name.append(reinterpret_cast<const char*>(iPrefix)).append(":");
   ioTarget.Name.append(reinterpret_cast<const char*>(iLocal));
@@ -49,13 +50,13 @@ const std::string& QualifiedName(SaxTarget& ioTarget, const xmlChar* iPrefix,
 }
 
 // The tree's name for a prefix and local name of libxml2's dictionary.
-const char* TreeName(SaxTarget& ioTarget, const xmlChar* iPrefix, const xmlChar* iLocal) {
+const char* TreeName(SaxTarget& ioTarget, const xmlChar* iPrefix, const xmlChar* iLocal)
+{
   if (iPrefix) {
     const std::string& name = QualifiedName(ioTarget, iPrefix, iLocal);
     return ioTarget.Content->Intern(name.data(), name.size());
   }
-  const std::size_t slot =
-      (reinterpret_cast<std::uintptr_t>(iLocal) >> 3) % SaxTarget::kNames;
+  const std::size_t slot = (reinterpret_cast<std::uintptr_t>(iLocal) >> 3) % SaxTarget::kNames;
   if (ioTarget.NameKeys[slot] == iLocal) return ioTarget.NameValues[slot];
   const char* local = reinterpret_cast<const char*>(iLocal);
   const char* name = ioTarget.Content->Intern(local, std::strlen(local));
@@ -68,7 +69,8 @@ const char* TreeName(SaxTarget& ioTarget, const xmlChar* iPrefix, const xmlChar*
 // written; the first is undone here, the second is left to the tree builder. oValue points
 // at the value, in the input or in the target's buffer.
 bool PlainValue(SaxTarget& ioTarget, const char* iBegin, const char* iEnd, const char*& oValue,
-                std::size_t& oSize) {
+                std::size_t& oSize)
+{
   const std::size_t size = static_cast<std::size_t>(iEnd - iBegin);
   oValue = iBegin;
   oSize = size;
@@ -92,7 +94,8 @@ bool PlainValue(SaxTarget& ioTarget, const char* iBegin, const char* iEnd, const
 
 void OnStartElement(void* iContext, const xmlChar* iLocal, const xmlChar* iPrefix,
                     const xmlChar* iUri, int iNamespaceCount, const xmlChar** iNamespaces,
-                    int iAttributeCount, int iDefaultedCount, const xmlChar** iAttributes) {
+                    int iAttributeCount, int iDefaultedCount, const xmlChar** iAttributes)
+{
   SaxTarget* target = TargetOf(iContext);
   if (!target) {
     xmlSAX2StartElementNs(iContext, iLocal, iPrefix, iUri, iNamespaceCount, iNamespaces,
@@ -113,8 +116,7 @@ void OnStartElement(void* iContext, const xmlChar* iLocal, const xmlChar* iPrefi
       const std::string& declaration =
           QualifiedName(*target, prefix ? reinterpret_cast<const xmlChar*>("xmlns") : nullptr,
                         prefix ? prefix : reinterpret_cast<const xmlChar*>("xmlns"));
-      last = tree.AddAttribute(element, last,
-                               tree.Intern(declaration.data(), declaration.size()),
+      last = tree.AddAttribute(element, last, tree.Intern(declaration.data(), declaration.size()),
                                uri ? uri : "", uri ? std::strlen(uri) : 0, true);
     }
     // Defaults come last; like libxml2's tree, the element keeps only what was written and
@@ -128,8 +130,8 @@ void OnStartElement(void* iContext, const xmlChar* iLocal, const xmlChar* iPrefi
         Abandon(*target, true);
         return;
       }
-      last = tree.AddAttribute(element, last, TreeName(*target, attribute[1], attribute[0]),
-                               value, size, false);
+      last = tree.AddAttribute(element, last, TreeName(*target, attribute[1], attribute[0]), value,
+                               size, false);
     }
     Tree::Append(target->Current, element);
     target->Current = element;
@@ -139,7 +141,8 @@ void OnStartElement(void* iContext, const xmlChar* iLocal, const xmlChar* iPrefi
 }
 
 void OnEndElement(void* iContext, const xmlChar* iLocal, const xmlChar* iPrefix,
-                  const xmlChar* iUri) {
+                  const xmlChar* iUri)
+{
   SaxTarget* target = TargetOf(iContext);
   if (!target) {
     xmlSAX2EndElementNs(iContext, iLocal, iPrefix, iUri);
@@ -155,7 +158,8 @@ void OnEndElement(void* iContext, const xmlChar* iLocal, const xmlChar* iPrefix,
 
 // Text and sections alike: ours into the tree, those of a nested parse to libxml2.
 template <NodeKind Kind, void (*Nested)(void*, const xmlChar*, int)>
-void OnText(void* iContext, const xmlChar* iText, int iSize) {
+void OnText(void* iContext, const xmlChar* iText, int iSize)
+{
   SaxTarget* target = TargetOf(iContext);
   if (!target) {
     Nested(iContext, iText, iSize);
@@ -168,7 +172,8 @@ void OnText(void* iContext, const xmlChar* iText, int iSize) {
   }
 }
 
-void AddLeaf(SaxTarget& ioTarget, NodeKind iKind, const xmlChar* iName, const xmlChar* iValue) {
+void AddLeaf(SaxTarget& ioTarget, NodeKind iKind, const xmlChar* iName, const xmlChar* iValue)
+{
   FlushText(ioTarget);
   const char* name = reinterpret_cast<const char*>(iName);
   const char* value = reinterpret_cast<const char*>(iValue);
@@ -177,7 +182,8 @@ void AddLeaf(SaxTarget& ioTarget, NodeKind iKind, const xmlChar* iName, const xm
   Tree::Append(ioTarget.Current, node);
 }
 
-void OnComment(void* iContext, const xmlChar* iText) {
+void OnComment(void* iContext, const xmlChar* iText)
+{
   SaxTarget* target = TargetOf(iContext);
   // Inside the internal subset a comment belongs to the declarations.
   if (!target || static_cast<xmlParserCtxtPtr>(iContext)->inSubset) {
@@ -191,7 +197,8 @@ void OnComment(void* iContext, const xmlChar* iText) {
   }
 }
 
-void OnInstruction(void* iContext, const xmlChar* iTarget, const xmlChar* iData) {
+void OnInstruction(void* iContext, const xmlChar* iTarget, const xmlChar* iData)
+{
   SaxTarget* target = TargetOf(iContext);
   if (!target || static_cast<xmlParserCtxtPtr>(iContext)->inSubset) {
     xmlSAX2ProcessingInstruction(iContext, iTarget, iData);
@@ -205,7 +212,8 @@ void OnInstruction(void* iContext, const xmlChar* iTarget, const xmlChar* iData)
 }
 
 void OnInternalSubset(void* iContext, const xmlChar* iName, const xmlChar* iPublicId,
-                      const xmlChar* iSystemId) {
+                      const xmlChar* iSystemId)
+{
   xmlSAX2InternalSubset(iContext, iName, iPublicId, iSystemId);
   SaxTarget* target = TargetOf(iContext);
   if (!target) return;
@@ -216,20 +224,22 @@ void OnInternalSubset(void* iContext, const xmlChar* iName, const xmlChar* iPubl
   }
 }
 
-void OnEntityDeclaration(void* iContext, const xmlChar* iName, int iType,
-                         const xmlChar* iPublicId, const xmlChar* iSystemId,
-                         xmlChar* iContent) {
+void OnEntityDeclaration(void* iContext, const xmlChar* iName, int iType, const xmlChar* iPublicId,
+                         const xmlChar* iSystemId, xmlChar* iContent)
+{
   xmlSAX2EntityDecl(iContext, iName, iType, iPublicId, iSystemId, iContent);
   if (SaxTarget* target = TargetOf(iContext)) Abandon(*target, true);
 }
 
 void OnUnparsedEntity(void* iContext, const xmlChar* iName, const xmlChar* iPublicId,
-                      const xmlChar* iSystemId, const xmlChar* iNotation) {
+                      const xmlChar* iSystemId, const xmlChar* iNotation)
+{
   xmlSAX2UnparsedEntityDecl(iContext, iName, iPublicId, iSystemId, iNotation);
   if (SaxTarget* target = TargetOf(iContext)) Abandon(*target, true);
 }
 
-void OnReference(void* iContext, const xmlChar* iName) {
+void OnReference(void* iContext, const xmlChar* iName)
+{
   SaxTarget* target = TargetOf(iContext);
   if (!target) {
     xmlSAX2Reference(iContext, iName);
@@ -240,7 +250,8 @@ void OnReference(void* iContext, const xmlChar* iName) {
 
 }  // namespace
 
-void Install(xmlSAXHandler& ioHandler) {
+void Install(xmlSAXHandler& ioHandler)
+{
   ioHandler.startElementNs = OnStartElement;
   ioHandler.endElementNs = OnEndElement;
   ioHandler.characters = OnText<NodeKind::Text, xmlSAX2Characters>;

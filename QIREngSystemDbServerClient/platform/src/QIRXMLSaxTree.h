@@ -3,12 +3,11 @@
 // The tree built straight from libxml2's parser events; the parse in QIRXMLBuilder.cpp
 // installs these handlers. Never included outside platform/src.
 
-#include <libxml/parser.h>
+#include "QIRXMLTree.h"
 
 #include <cstddef>
+#include <libxml/parser.h>
 #include <string>
-
-#include "QIRXMLTree.h"
 
 namespace QIRXMLSaxTree {
 
@@ -29,7 +28,7 @@ struct SaxTarget {
   std::string Pending;  // text of consecutive events, one node as libxml2 makes it
   NodeKind PendingKind = NodeKind::Text;
   bool HasPending = false;  // an empty section is a node too
-  std::string Name;  // reused for qualified names
+  std::string Name;         // reused for qualified names
   std::string Value;
   // libxml2 hands names over from its dictionary, one pointer a name: the tree's copy of
   // each is found again by that pointer.

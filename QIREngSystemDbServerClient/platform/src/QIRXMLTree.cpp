@@ -1,32 +1,47 @@
 #include "QIRXMLTree.h"
 
-#include <libxml/entities.h>
-#include <libxml/valid.h>
-#include <libxml/xmlIO.h>
-#include <libxml/xmlsave.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <libxml/entities.h>
+#include <libxml/valid.h>
+#include <libxml/xmlIO.h>
+#include <libxml/xmlsave.h>
 #include <new>
 #include <utility>
 
 namespace QIRXMLInternal {
 
-void EscapeMarkup(const char* iText, bool iInAttribute, std::string& oText) {
+void EscapeMarkup(const char* iText, bool iInAttribute, std::string& oText)
+{
   const char* run = iText;
   for (const char* c = iText; *c; ++c) {
     const char* entity = nullptr;
     switch (*c) {
-      case '<': entity = "&lt;"; break;
-      case '>': entity = "&gt;"; break;
-      case '&': entity = "&amp;"; break;
-      case '\r': entity = "&#13;"; break;
-      case '"': entity = iInAttribute ? "&quot;" : nullptr; break;
-      case '\n': entity = iInAttribute ? "&#10;" : nullptr; break;
-      case '\t': entity = iInAttribute ? "&#9;" : nullptr; break;
-      default: continue;
+      case '<':
+        entity = "&lt;";
+        break;
+      case '>':
+        entity = "&gt;";
+        break;
+      case '&':
+        entity = "&amp;";
+        break;
+      case '\r':
+        entity = "&#13;";
+        break;
+      case '"':
+        entity = iInAttribute ? "&quot;" : nullptr;
+        break;
+      case '\n':
+        entity = iInAttribute ? "&#10;" : nullptr;
+        break;
+      case '\t':
+        entity = iInAttribute ? "&#9;" : nullptr;
+        break;
+      default:
+        continue;
     }
     if (!entity) continue;
     oText.append(run, static_cast<std::size_t>(c - run)).append(entity);
@@ -41,10 +56,14 @@ const std::size_t kBlockSize = Tree::kBlockSize;
 // A string this long gets a block of its own, so that a block is never mostly wasted.
 const std::size_t kLargeSize = kBlockSize / 4;
 
-const char* AsChar(const xmlChar* iText) { return reinterpret_cast<const char*>(iText); }
+const char* AsChar(const xmlChar* iText)
+{
+  return reinterpret_cast<const char*>(iText);
+}
 
 // Decodes one UTF-8 sequence already known to be well formed; returns its length.
-std::size_t DecodeOne(const unsigned char* iText, std::size_t iLeft, unsigned long& oCode) {
+std::size_t DecodeOne(const unsigned char* iText, std::size_t iLeft, unsigned long& oCode)
+{
   const unsigned char lead = iText[0];
   std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
   if (length > iLeft) {
@@ -57,17 +76,18 @@ std::size_t DecodeOne(const unsigned char* iText, std::size_t iLeft, unsigned lo
 }
 
 // The libxml2 layout: two blanks a level, no deeper than thirty levels.
-void Indent(std::string& oText, int iLevel) {
+void Indent(std::string& oText, int iLevel)
+{
   oText.append(2 * static_cast<std::size_t>(std::min(iLevel, 30)), ' ');
 }
-
 
 // libxml2 writes a declared default as it is, markup included, which no parser reads back:
 // while the declarations are written, each such default is replaced by its escaped form.
 class EscapedDefaults {
  public:
   EscapedDefaults(xmlDtdPtr iSubset, bool iReferencesKept)
-      : _special(iReferencesKept ? "<\"'\t\n\r%" : "<&\"'\t\n\r%") {
+      : _special(iReferencesKept ? "<\"'\t\n\r%" : "<&\"'\t\n\r%")
+  {
     for (xmlNodePtr node = iSubset ? iSubset->children : nullptr; node; node = node->next) {
       if (node->type != XML_ATTRIBUTE_DECL) continue;
       xmlAttributePtr declaration = reinterpret_cast<xmlAttributePtr>(node);
@@ -87,7 +107,8 @@ class EscapedDefaults {
     for (std::size_t i = 0; i < _declarations.size(); ++i)
       _declarations[i]->defaultValue = reinterpret_cast<const xmlChar*>(_escaped[i].c_str());
   }
-  ~EscapedDefaults() {
+  ~EscapedDefaults()
+  {
     for (std::size_t i = 0; i < _declarations.size(); ++i)
       _declarations[i]->defaultValue = _originals[i];
   }
@@ -101,7 +122,8 @@ class EscapedDefaults {
   std::vector<std::string> _escaped;
 };
 
-void WriteDocumentType(Tree& iTree, std::string& oText) {
+void WriteDocumentType(Tree& iTree, std::string& oText)
+{
   xmlDocPtr holder = iTree.Declarations();
   xmlDtdPtr subset = holder ? holder->intSubset : nullptr;
   if (!subset) return;
@@ -118,7 +140,8 @@ void WriteDocumentType(Tree& iTree, std::string& oText) {
   xmlOutputBufferClose(out);
 }
 
-bool HoldsText(const Node* iElement) {
+bool HoldsText(const Node* iElement)
+{
   for (const Node* child = iElement->First; child; child = child->Next)
     if (child->Kind == NodeKind::Text || child->Kind == NodeKind::CData ||
         child->Kind == NodeKind::EntityRef)
@@ -126,7 +149,8 @@ bool HoldsText(const Node* iElement) {
   return false;
 }
 
-void WriteStartTag(const Tree& iTree, const Node* iElement, std::string& oText) {
+void WriteStartTag(const Tree& iTree, const Node* iElement, std::string& oText)
+{
   oText += '<';
   oText += iElement->Name;
   // Namespace declarations come first, as libxml2 keeps them apart from the attributes.
@@ -147,7 +171,8 @@ void WriteStartTag(const Tree& iTree, const Node* iElement, std::string& oText) 
   }
 }
 
-void WriteCData(const char* iText, std::string& oText) {
+void WriteCData(const char* iText, std::string& oText)
+{
   if (!*iText) {
     oText += "<![CDATA[]]>";
     return;
@@ -166,7 +191,8 @@ void WriteCData(const char* iText, std::string& oText) {
 
 // One node and what is under it, without recursion: a document may be as deep as the
 // parser lets it be.
-void WriteNode(Tree& iTree, Node* iTop, std::string& oText) {
+void WriteNode(Tree& iTree, Node* iTop, std::string& oText)
+{
   bool formatted = true;
   const Node* unformatted = nullptr;  // the element whose content is written as it is
   int level = 0;
@@ -240,14 +266,19 @@ void WriteNode(Tree& iTree, Node* iTop, std::string& oText) {
 
 }  // namespace
 
-Tree::Tree() : _document() { _document.Kind = NodeKind::Document; }
+Tree::Tree() : _document()
+{
+  _document.Kind = NodeKind::Document;
+}
 
-Tree::~Tree() {
+Tree::~Tree()
+{
   for (char* block : _blocks) std::free(block);
   if (_declarations) xmlFreeDoc(_declarations);
 }
 
-void* Tree::Allocate(std::size_t iSize) {
+void* Tree::Allocate(std::size_t iSize)
+{
   iSize = (iSize + 7) & ~static_cast<std::size_t>(7);
   if (iSize >= kLargeSize) {
     char* block = static_cast<char*>(std::malloc(iSize));
@@ -274,7 +305,8 @@ void* Tree::Allocate(std::size_t iSize) {
   return memory;
 }
 
-Node* Tree::NewNode(NodeKind iKind, const char* iName, std::size_t iNameSize) {
+Node* Tree::NewNode(NodeKind iKind, const char* iName, std::size_t iNameSize)
+{
   const bool container = iKind == NodeKind::Element || iKind == NodeKind::Document;
   Node* node = static_cast<Node*>(Allocate(container ? sizeof(Node) : offsetof(Node, Last)));
   node->Kind = iKind;
@@ -292,7 +324,8 @@ Node* Tree::NewNode(NodeKind iKind, const char* iName, std::size_t iNameSize) {
 }
 
 namespace {
-std::size_t ShortHash(const char* iText, std::size_t iSize) {
+std::size_t ShortHash(const char* iText, std::size_t iSize)
+{
   std::size_t hash = 2166136261u;
   for (std::size_t i = 0; i < iSize; ++i)
     hash = (hash ^ static_cast<unsigned char>(iText[i])) * 16777619u;
@@ -300,7 +333,8 @@ std::size_t ShortHash(const char* iText, std::size_t iSize) {
 }
 }  // namespace
 
-const char* Tree::KnownName(const char* iText, std::size_t iSize) const {
+const char* Tree::KnownName(const char* iText, std::size_t iSize) const
+{
   const std::string_view name(iText, iSize);
   std::string_view& cached = _cache[ShortHash(iText, iSize) % kCacheSize];
   if (cached == name) return cached.data();
@@ -310,7 +344,8 @@ const char* Tree::KnownName(const char* iText, std::size_t iSize) const {
   return found->data();
 }
 
-const char* Tree::Intern(const char* iText, std::size_t iSize) {
+const char* Tree::Intern(const char* iText, std::size_t iSize)
+{
   const char* known = KnownName(iText, iSize);
   if (known) return known;
   known = Copy(iText, iSize);
@@ -318,7 +353,8 @@ const char* Tree::Intern(const char* iText, std::size_t iSize) {
   return known;
 }
 
-const char* Tree::Share(const char* iText, std::size_t iSize) {
+const char* Tree::Share(const char* iText, std::size_t iSize)
+{
   const auto found = _shared.find(std::string_view(iText, iSize));
   if (found != _shared.end()) return found->data();
   const char* copy = Copy(iText, iSize);
@@ -326,14 +362,16 @@ const char* Tree::Share(const char* iText, std::size_t iSize) {
   return copy;
 }
 
-const char* Tree::Copy(const char* iText, std::size_t iSize) {
+const char* Tree::Copy(const char* iText, std::size_t iSize)
+{
   char* copy = static_cast<char*>(Allocate(iSize + 1));
   if (iSize) std::memcpy(copy, iText, iSize);
   copy[iSize] = '\0';
   return copy;
 }
 
-void Tree::Append(Node* iParent, Node* iChild) {
+void Tree::Append(Node* iParent, Node* iChild)
+{
   iChild->Parent = iParent;
   iChild->Next = nullptr;
   if (iParent->Last)
@@ -343,12 +381,12 @@ void Tree::Append(Node* iParent, Node* iChild) {
   iParent->Last = iChild;
 }
 
-void Tree::Unlink(Node* iChild) {
+void Tree::Unlink(Node* iChild)
+{
   Node* parent = iChild->Parent;
   if (!parent) return;
   Node* before = nullptr;
-  for (Node* sibling = parent->First; sibling != iChild; sibling = sibling->Next)
-    before = sibling;
+  for (Node* sibling = parent->First; sibling != iChild; sibling = sibling->Next) before = sibling;
   if (before)
     before->Next = iChild->Next;
   else
@@ -358,24 +396,28 @@ void Tree::Unlink(Node* iChild) {
   iChild->Next = nullptr;
 }
 
-Attribute* Tree::FindAttribute(const Node* iElement, const char* iName) const {
+Attribute* Tree::FindAttribute(const Node* iElement, const char* iName) const
+{
   for (Attribute* attribute = iElement->Attributes; attribute; attribute = attribute->Next)
     if (std::strcmp(attribute->Name, iName) == 0 && !IsNamespace(attribute)) return attribute;
   return nullptr;
 }
 
-bool Tree::IsNamespace(const Attribute* iAttribute) const {
+bool Tree::IsNamespace(const Attribute* iAttribute) const
+{
   return !_namespaces.empty() && std::strncmp(iAttribute->Name, "xmlns", 5) == 0 &&
          _namespaces.count(iAttribute) != 0;
 }
 
-const char* Tree::Written(const Attribute* iAttribute) const {
+const char* Tree::Written(const Attribute* iAttribute) const
+{
   if (_written.empty()) return nullptr;
   const auto found = _written.find(iAttribute);
   return found == _written.end() ? nullptr : found->second;
 }
 
-void Tree::SetWritten(const Attribute* iAttribute, const char* iWritten) {
+void Tree::SetWritten(const Attribute* iAttribute, const char* iWritten)
+{
   if (iWritten)
     _written[iAttribute] = iWritten;
   else if (!_written.empty())
@@ -383,7 +425,8 @@ void Tree::SetWritten(const Attribute* iAttribute, const char* iWritten) {
 }
 
 void Tree::SetAttribute(Node* iElement, const char* iName, const char* iValue,
-                        std::size_t iValueSize, bool iIsNamespace) {
+                        std::size_t iValueSize, bool iIsNamespace)
+{
   const char* name = iName;
   Attribute* last = nullptr;
   for (Attribute* attribute = iElement->Attributes; attribute; attribute = attribute->Next) {
@@ -398,7 +441,8 @@ void Tree::SetAttribute(Node* iElement, const char* iName, const char* iValue,
 }
 
 Attribute* Tree::AddAttribute(Node* iElement, Attribute* iLast, const char* iName,
-                              const char* iValue, std::size_t iValueSize, bool iIsNamespace) {
+                              const char* iValue, std::size_t iValueSize, bool iIsNamespace)
+{
   const char* value = Copy(iValue, iValueSize);
   Attribute* attribute = static_cast<Attribute*>(Allocate(sizeof(Attribute)));
   *attribute = Attribute{iName, value, nullptr};
@@ -410,18 +454,21 @@ Attribute* Tree::AddAttribute(Node* iElement, Attribute* iLast, const char* iNam
   return attribute;
 }
 
-Node* Tree::DocumentElement() {
+Node* Tree::DocumentElement()
+{
   for (Node* child = _document.First; child; child = child->Next)
     if (child->Kind == NodeKind::Element) return child;
   return nullptr;
 }
 
-void Tree::SetDeclarations(xmlDocPtr iHolder) {
+void Tree::SetDeclarations(xmlDocPtr iHolder)
+{
   if (_declarations) xmlFreeDoc(_declarations);
   _declarations = iHolder;
 }
 
-void WriteTree(Tree& iTree, const char* iEncoding, std::string& oText) {
+void WriteTree(Tree& iTree, const char* iEncoding, std::string& oText)
+{
   // The text is about as long as the tree is large: most growth is spared.
   oText.reserve(oText.size() + iTree.Footprint() + iTree.Footprint() / 4);
   oText += "<?xml version=\"";
@@ -438,7 +485,8 @@ void WriteTree(Tree& iTree, const char* iEncoding, std::string& oText) {
   }
 }
 
-bool IsXmlText(const char* iText, std::size_t iSize) {
+bool IsXmlText(const char* iText, std::size_t iSize)
+{
   const unsigned char* text = reinterpret_cast<const unsigned char*>(iText);
   std::size_t at = 0;
   while (at < iSize) {

@@ -4,13 +4,12 @@
 // owned by the tree, names interned, all freed at once with the tree. libxml2 only reads the
 // text; what it keeps afterwards is the document type definition, in a document of its own.
 
-#include <libxml/tree.h>
-
 #include <cstddef>
+#include <libxml/tree.h>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
-#include <string_view>
 #include <vector>
 
 namespace QIRXMLInternal {
@@ -82,12 +81,12 @@ class Tree {
   const char* Written(const Attribute* iAttribute) const;
   void SetWritten(const Attribute* iAttribute, const char* iWritten);
   // Adds or replaces; iName is interned already.
-  void SetAttribute(Node* iElement, const char* iName, const char* iValue,
-                    std::size_t iValueSize, bool iIsNamespace = false);
+  void SetAttribute(Node* iElement, const char* iName, const char* iValue, std::size_t iValueSize,
+                    bool iIsNamespace = false);
   // Adds an attribute known to be new after iLast (null: the first), and returns it; iName
   // is interned already.
-  Attribute* AddAttribute(Node* iElement, Attribute* iLast, const char* iName,
-                          const char* iValue, std::size_t iValueSize, bool iIsNamespace);
+  Attribute* AddAttribute(Node* iElement, Attribute* iLast, const char* iName, const char* iValue,
+                          std::size_t iValueSize, bool iIsNamespace);
   // The document element, or null.
   Node* DocumentElement();
 

@@ -1,20 +1,23 @@
 #include "QIRXMLTree.h"
 
+#include <cstring>
 #include <libxml/entities.h>
 #include <libxml/valid.h>
-
-#include <cstring>
 #include <string>
 
 namespace QIRXMLInternal {
 
 namespace {
 
-const char* AsChar(const xmlChar* iText) { return reinterpret_cast<const char*>(iText); }
+const char* AsChar(const xmlChar* iText)
+{
+  return reinterpret_cast<const char*>(iText);
+}
 
 // The text of an attribute that libxml2 holds as nodes: entity references come back as
 // references, for writing, or replaced, for reading.
-std::string AttributeText(xmlAttrPtr iAttribute, bool iWritten) {
+std::string AttributeText(xmlAttrPtr iAttribute, bool iWritten)
+{
   std::string text;
   for (xmlNodePtr part = iAttribute->children; part; part = part->next) {
     if (part->type == XML_ENTITY_REF_NODE && iWritten) {
@@ -40,7 +43,8 @@ std::string AttributeText(xmlAttrPtr iAttribute, bool iWritten) {
 
 void CopyChildren(xmlNodePtr iFrom, Node* iTo, Tree& iTree);
 
-void CopyElement(xmlNodePtr iFrom, Node* iTo, Tree& iTree) {
+void CopyElement(xmlNodePtr iFrom, Node* iTo, Tree& iTree)
+{
   std::string name;
   if (iFrom->ns && iFrom->ns->prefix) name.append(AsChar(iFrom->ns->prefix)).append(":");
   name.append(AsChar(iFrom->name));
@@ -74,7 +78,8 @@ void CopyElement(xmlNodePtr iFrom, Node* iTo, Tree& iTree) {
   CopyChildren(iFrom, element, iTree);
 }
 
-void CopyChildren(xmlNodePtr iFrom, Node* iTo, Tree& iTree) {
+void CopyChildren(xmlNodePtr iFrom, Node* iTo, Tree& iTree)
+{
   for (xmlNodePtr child = iFrom->children; child; child = child->next) {
     const char* content = AsChar(child->content);
     const std::size_t size = content ? std::strlen(content) : 0;
@@ -86,7 +91,7 @@ void CopyChildren(xmlNodePtr iFrom, Node* iTo, Tree& iTree) {
       case XML_TEXT_NODE:
       case XML_CDATA_SECTION_NODE:
       case XML_COMMENT_NODE:
-        node = iTree.NewNode(child->type == XML_TEXT_NODE             ? NodeKind::Text
+        node = iTree.NewNode(child->type == XML_TEXT_NODE            ? NodeKind::Text
                              : child->type == XML_CDATA_SECTION_NODE ? NodeKind::CData
                                                                      : NodeKind::Comment,
                              nullptr, 0);
@@ -113,16 +118,16 @@ void CopyChildren(xmlNodePtr iFrom, Node* iTo, Tree& iTree) {
   }
 }
 
-xmlNodePtr NewLibxmlNode(xmlDocPtr iDocument, const Tree& iTree, const Node* iNode) {
+xmlNodePtr NewLibxmlNode(xmlDocPtr iDocument, const Tree& iTree, const Node* iNode)
+{
   const xmlChar* name = reinterpret_cast<const xmlChar*>(iNode->Name);
-  const xmlChar* value = iNode->HasChildren() ? nullptr
-                                              : reinterpret_cast<const xmlChar*>(iNode->Value);
+  const xmlChar* value =
+      iNode->HasChildren() ? nullptr : reinterpret_cast<const xmlChar*>(iNode->Value);
   switch (iNode->Kind) {
     case NodeKind::Element: {
       xmlNodePtr element = xmlNewDocNode(iDocument, nullptr, name, nullptr);
       if (!element) return nullptr;
-      for (const Attribute* attribute = iNode->Attributes; attribute;
-           attribute = attribute->Next) {
+      for (const Attribute* attribute = iNode->Attributes; attribute; attribute = attribute->Next) {
         const xmlChar* attributeValue = reinterpret_cast<const xmlChar*>(attribute->Value);
         if (iTree.IsNamespace(attribute)) {
           const char* colon = std::strchr(attribute->Name, ':');
@@ -154,7 +159,8 @@ xmlNodePtr NewLibxmlNode(xmlDocPtr iDocument, const Tree& iTree, const Node* iNo
 
 }  // namespace
 
-xmlDocPtr ToLibxml(Tree& iTree) {
+xmlDocPtr ToLibxml(Tree& iTree)
+{
   xmlDocPtr document = xmlNewDoc(reinterpret_cast<const xmlChar*>(iTree.Version.c_str()));
   if (!document) return nullptr;
   document->standalone = iTree.Standalone;
@@ -205,7 +211,8 @@ xmlDocPtr ToLibxml(Tree& iTree) {
   return document;
 }
 
-bool FromLibxml(xmlDocPtr iDocument, Tree& iTree) {
+bool FromLibxml(xmlDocPtr iDocument, Tree& iTree)
+{
   if (!iDocument) return false;
   try {
     if (iDocument->version) iTree.Version = AsChar(iDocument->version);
