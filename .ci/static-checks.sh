@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # clang-tidy (checks in .clang-tidy) and cppcheck over the library, QIREngSystemDbServerClient/,
+# and clang-format's layout (.clang-format) over every C++ file of the tree,
 # with the compile commands of a configure-only build in build-tidy/. Exits non-zero on any
-# finding of either tool.
+# finding.
 set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -52,8 +53,18 @@ if ! cppcheck --project="$BUILD_DIR/compile_commands.json" --file-filter="*$LIBR
 fi
 log "cppcheck took $((SECONDS - start))s"
 
+# Layout is the formatter's: every C++ file of the tree must be as clang-format leaves it.
+log "clang-format"
+unformatted=$(git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run 2>&1 |
+  grep -oE '^[^:]+:[0-9]+:[0-9]+: (warning|error)' | cut -d: -f1 | sort -u || true)
+if [[ -n "$unformatted" ]]; then
+  printf '%s\n' "$unformatted" >&2
+  log "clang-format: the files above differ from .clang-format's layout (clang-format -i FILE)"
+  status=1
+fi
+
 if ((status)); then
   log "FAIL"
   exit 1
 fi
-log "PASS: clang-tidy and cppcheck found nothing"
+log "PASS: clang-tidy and cppcheck found nothing, every file formatted"
