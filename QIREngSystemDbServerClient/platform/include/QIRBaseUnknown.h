@@ -217,8 +217,9 @@ class QIRVar {
   QIRVar(const QIRNullVar&) {}  // NOLINT: implicit so that NULL_var reads naturally
   /// Borrows iObject and takes a reference of its own.
   /// \param iObject the object, or null for an empty handle
+  // NOLINTNEXTLINE: a raw pointer converts implicitly, as callers of the platform expect
   QIRVar(T* iObject) : _object(iObject)
-  {  // NOLINT
+  {
     if (_object) _object->AddRef();
   }
   /// Takes a reference of its own on iOther's object.
@@ -231,8 +232,9 @@ class QIRVar {
   /// \tparam U the other interface
   /// \param iOther the other handle
   template <class U>
+  // NOLINTNEXTLINE: a handle of another interface converts implicitly, through QueryInterface
   QIRVar(const QIRVar<U>& iOther)
-  {  // NOLINT
+  {
     QIRBaseUnknown* other = iOther.get();
     if (!other) return;
     void* cast = nullptr;
@@ -244,8 +246,9 @@ class QIRVar {
   /// Copy and swap: self-assignment takes a reference, then gives one back.
   /// \param iOther the handle copied
   /// \return this handle
+  // NOLINTNEXTLINE(bugprone-unhandled-self-assignment): copy and swap handles it
   QIRVar& operator=(const QIRVar& iOther)
-  {  // NOLINT(bugprone-unhandled-self-assignment)
+  {
     QIRVar copy(iOther);
     swap(copy);
     return *this;
