@@ -171,18 +171,7 @@ xmlParserInputPtr ServeSubset(ParseState& ioState, const char* iUrl, xmlParserCt
     Report(ioState, "document type definition not found: " + ioState.SubsetSystemId);
     return nullptr;
   }
-  xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateMem(
-      ioState.SubsetBytes.data(), static_cast<int>(ioState.SubsetBytes.size()),
-      XML_CHAR_ENCODING_NONE);
-  if (!buffer) return nullptr;
-  xmlParserInputPtr input = xmlNewIOInputStream(iContext, buffer, XML_CHAR_ENCODING_NONE);
-  if (!input) {
-    xmlFreeParserInputBuffer(buffer);
-    return nullptr;
-  }
-  input->filename = reinterpret_cast<char*>(
-      xmlStrdup(reinterpret_cast<const xmlChar*>(ioState.SubsetSystemId.c_str())));
-  return input;
+  return QIRXMLInternal::InputOverBytes(iContext, ioState.SubsetBytes, ioState.SubsetSystemId);
 }
 
 // Installed for the whole process. Inside our parses it serves the external subset and
@@ -593,6 +582,24 @@ HRESULT DomBuilder::WriteToFile(const QIRIDOMDocument_var& iDocument, const QIRU
 }
 
 }  // namespace
+
+xmlParserInputPtr QIRXMLInternal::InputOverBytes(xmlParserCtxtPtr iContext,
+                                                 const std::string& iBytes,
+                                                 const std::string& iName)
+{
+  if (iBytes.size() > INT_MAX) return nullptr;
+  xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateMem(
+      iBytes.data(), static_cast<int>(iBytes.size()), XML_CHAR_ENCODING_NONE);
+  if (!buffer) return nullptr;
+  xmlParserInputPtr input = xmlNewIOInputStream(iContext, buffer, XML_CHAR_ENCODING_NONE);
+  if (!input) {
+    xmlFreeParserInputBuffer(buffer);
+    return nullptr;
+  }
+  input->filename =
+      reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(iName.c_str())));
+  return input;
+}
 
 const IID IID_QIRIXMLDOMDocumentBuilder = {"QIRIXMLDOMDocumentBuilder",
                                            &QIRCastTo<QIRIXMLDOMDocumentBuilder>};

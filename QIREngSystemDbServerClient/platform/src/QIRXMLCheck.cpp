@@ -1,6 +1,7 @@
 #include "QIRXMLCheck.h"
 
 #include "QIRGuard.h"
+#include "QIRXMLInternal.h"
 
 #include <cerrno>
 #include <climits>
@@ -168,18 +169,7 @@ xmlParserInputPtr ServeDefinition(void* iContext, const xmlChar* /*iPublicId*/,
       return nullptr;
     }
     state.DefinitionServed = true;
-    xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateMem(
-        state.DefinitionBytes.data(), static_cast<int>(state.DefinitionBytes.size()),
-        XML_CHAR_ENCODING_NONE);
-    if (!buffer) return nullptr;
-    xmlParserInputPtr input = xmlNewIOInputStream(context, buffer, XML_CHAR_ENCODING_NONE);
-    if (!input) {
-      xmlFreeParserInputBuffer(buffer);
-      return nullptr;
-    }
-    input->filename = reinterpret_cast<char*>(
-        xmlStrdup(reinterpret_cast<const xmlChar*>(state.DefinitionPath.c_str())));
-    return input;
+    return QIRXMLInternal::InputOverBytes(context, state.DefinitionBytes, state.DefinitionPath);
   } catch (...) {
     return nullptr;
   }

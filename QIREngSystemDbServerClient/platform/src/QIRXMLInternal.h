@@ -5,6 +5,7 @@
 #include "QIRXMLServices.h"
 #include "QIRXMLTree.h"
 
+#include <libxml/parser.h>
 #include <memory>
 #include <string>
 
@@ -34,6 +35,12 @@ class SourceContent {
 
 // Reads the whole file; false when it cannot be read to its end.
 bool ReadWholeFile(const char* iPath, std::string& oBytes);
+
+// A parser input over iBytes, which must outlive the parse, named iName in messages: how a
+// document type definition read by this layer is handed to libxml2. Null when libxml2
+// cannot make one.
+xmlParserInputPtr InputOverBytes(xmlParserCtxtPtr iContext, const std::string& iBytes,
+                                 const std::string& iName);
 
 }  // namespace QIRXMLInternal
 
