@@ -5,6 +5,7 @@
 #include "QIREdsXMLParser.h"
 #include "QIRError.h"
 #include "QIRFileServices.h"
+#include "QIRXMLDirect.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -165,23 +166,10 @@ HRESULT QIREdsDomParser::LoadStream(const _SEQUENCE_octet* iStream, unsigned cha
     // No XML text holds U+0000; refusing it here spares the parser a truncated reading.
     if (std::memchr(bytes, '\0', iStream->length())) return E_FAIL;
     QIRIXMLSAXFactory_var factory;
-    QIRISAXInputSource_var source;
-    {
-      // The checked text lives only until the source holds its own copy: one less copy of
-      // the document stays alive during the parse.
-      QIRUnicodeString text;
-      if (FAILED(text.BuildFromUTF8(bytes, iStream->length()))) return E_FAIL;
-      if (FAILED(CreateQIRIXMLSAXFactory(factory, CLSID_QIRXMLSAXFactory)) || factory == NULL_var) {
-        QIRSysLogAbend("***ERROR*** SAX factory cannot be created !!!!");
-        return E_FAIL;
-      }
-      if (FAILED(factory->CreateInputSourceFromBuffer(text, "Buffer", source)) ||
-          source == NULL_var)
-        return E_FAIL;
+    if (FAILED(CreateQIRIXMLSAXFactory(factory, CLSID_QIRXMLSAXFactory)) || factory == NULL_var) {
+      QIRSysLogAbend("***ERROR*** SAX factory cannot be created !!!!");
+      return E_FAIL;
     }
-
-    QIRListValQIRUnicodeString names, values;
-    InputOptions(iValidate, "false", names, values);
 
     QIRISAXEntityResolver_var resolver;
     if (iDTDName && iValidate) {
@@ -196,8 +184,10 @@ HRESULT QIREdsDomParser::LoadStream(const _SEQUENCE_octet* iStream, unsigned cha
 
     if (_spDOMDocumentBuilder == NULL_var) return E_FAIL;
     if (auto* jobs = dynamic_cast<QIREdsXMLParser*>(this)) jobs->ForgetJobIndex();
-    hr = _spDOMDocumentBuilder->Parse(source, _spQIRIDOMdocument, names, values, resolver,
-                                      QIRISAXErrorHandler_var());
+    // Parsed where it lies: a job document may be large, and a copy of its text per step
+    // would cost as much as the parse.
+    hr = QIRXMLDirect::ParseUTF8(bytes, iStream->length(), "Buffer", iValidate != 0, false,
+                                 resolver, QIRISAXErrorHandler_var(), _spQIRIDOMdocument);
     if (FAILED(hr)) return hr;
     if (_spQIRIDOMdocument == NULL_var) return E_FAIL;
 
@@ -236,15 +226,15 @@ HRESULT QIREdsDomParser::GenerateStream(_SEQUENCE_octet** oStream)
   if (_spQIRIDOMdocument == NULL_var) return hr;
   return QIRGuarded(
       [&] {
-        QIRUnicodeString text;
-        hr = WriteToText(_spDOMDocumentBuilder, _spQIRIDOMdocument, text);
+        if (_spDOMDocumentBuilder == NULL_var) return E_FAIL;
+        // Written as bytes straight away: the text is handed out, never read as a string.
+        std::string text;
+        hr = QIRXMLDirect::WriteUTF8(_spQIRIDOMdocument, text);
         if (FAILED(hr)) return hr;
-        // The string already holds UTF-8: its bytes go into the sequence without a second buffer.
-        const int byteCount = text.GetLengthInByte();
-        if (byteCount <= 0) return E_FAIL;
+        if (text.empty()) return E_FAIL;
         _SEQUENCE_octet* stream =
-            QIRNewSequenceOctet(static_cast<unsigned int>(byteCount),
-                                reinterpret_cast<const unsigned char*>(text.ConvertToChar()));
+            QIRNewSequenceOctet(static_cast<unsigned int>(text.size()),
+                                reinterpret_cast<const unsigned char*>(text.data()));
         if (!stream) return E_OUTOFMEMORY;
         *oStream = stream;
         return hr;

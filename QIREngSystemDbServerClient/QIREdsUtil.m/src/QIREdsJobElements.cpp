@@ -1,5 +1,7 @@
 #include "QIREdsJobElements.h"
 
+#include <utility>
+
 namespace QIREdsJobElements {
 
 HRESULT ReadItemAttribute(const QIRIDOMNodeList_var& iList, unsigned int iIndex,
@@ -44,26 +46,22 @@ bool RootIsDocumentElement(const QIRIDOMDocument_var& iDocument, const QIRIDOMNo
   return documentElement->IsSameNode(iRoot) != 0;
 }
 
-HRESULT ReadEachElement(const QIRIDOMNodeList_var& iList, const QIRUnicodeString* iNames,
+HRESULT ReadEachElement(const QIRXMLDirect::ElementList& iList, const QIRUnicodeString* iNames,
                         QIRListValQIRUnicodeString* const* oLists, int iCount,
                         bool iEveryReadCounts, HRESULT iCode)
 {
   HRESULT hr = iCode;
-  unsigned int length = 0;
-  if (FAILED(iList->GetLength(length))) length = 0;
+  const unsigned int length = iList.Length();
   for (unsigned int i = 0; i < length; ++i) {
-    QIRIDOMNode_var node;
-    if (FAILED(iList->Item(i, node)) || node == NULL_var) continue;
-    QIRIDOMElement_var element(node);
-    if (element == NULL_var) continue;
+    if (FAILED(iList.Item(i))) continue;
     for (int k = 0; k < iCount; ++k) {
       QIRUnicodeString value;
-      const HRESULT read = element->GetAttribute(iNames[k], value);
+      const HRESULT read = iList.GetAttribute(i, iNames[k], value);
       const bool counts = k == 0 || iEveryReadCounts;
       if (counts) hr = read;
       if (FAILED(read) && counts) return hr;
       if (FAILED(read)) break;
-      oLists[k]->Append(value);
+      oLists[k]->Append(std::move(value));
     }
   }
   return hr;

@@ -6,6 +6,7 @@
 #include "QIRCodes.h"
 #include "QIRLists.h"
 #include "QIRUnicodeString.h"
+#include "QIRXMLDirect.h"
 #include "QIRXMLServices.h"
 
 namespace QIREdsJobElements {
@@ -31,7 +32,7 @@ bool RootIsDocumentElement(const QIRIDOMDocument_var& iDocument, const QIRIDOMNo
 // attribute is read only after the one before it, so the lists stay in step. A failed read of
 // the first attribute, or of any when iEveryReadCounts, ends the reading with its code; else
 // the code is that of the last read that counts, iCode when none did.
-HRESULT ReadEachElement(const QIRIDOMNodeList_var& iList, const QIRUnicodeString* iNames,
+HRESULT ReadEachElement(const QIRXMLDirect::ElementList& iList, const QIRUnicodeString* iNames,
                         QIRListValQIRUnicodeString* const* oLists, int iCount,
                         bool iEveryReadCounts, HRESULT iCode);
 

@@ -4,12 +4,15 @@
 #include "QIREdsJobElements.h"
 #include "QIRError.h"
 #include "QIRFileServices.h"
+#include "QIRXMLDirect.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 // Trusted only while the document is the one indexed and its modification count is the one
 // our own writes left.
@@ -18,6 +21,57 @@ struct QIREdsXMLParser::JobIndex {
   QIRIDOMDocument_var Document;
   unsigned long ModificationCount = 0;
   bool Valid = false;
+  // The entry found last: a writer or reader of one job asks for it many times in a row.
+  std::string LastId;
+  const QIRIDOMElement_var* LastJob = nullptr;  // into JobsById, whose entries never move
+
+  void ClearJobs()
+  {
+    JobsById.clear();
+    LastJob = nullptr;
+  }
+  // Every element below the job read last, while the document is as it was then: the
+  // readers of one job's parts, called in turn, walk its subtree once. Its root, the job's
+  // handle, is kept alive by the list, so no other handle can take its address.
+  QIRXMLDirect::ElementList Parts;
+  QIRIDOMDocument_var PartsDocument;
+  unsigned long PartsModificationCount = 0;
+
+  // Every job element of the document, gathered once for as long as it is unchanged:
+  // listing the jobs and indexing them walk the whole document, the one after the other.
+  QIRXMLDirect::ElementList Jobs;
+  QIRIDOMDocument_var JobsDocument;
+  unsigned long JobsModificationCount = 0;
+
+  // As iDocument->GetElementsByTagName("EDB_Job"), answered from Jobs.
+  HRESULT SelectJobs(const QIRIDOMDocument_var& iDocument, const QIRUnicodeString& iTag,
+                     QIRXMLDirect::ElementList& oJobs)
+  {
+    const QIRIDOMNode_var root(iDocument.get());
+    if (JobsDocument.get() != iDocument.get() ||
+        JobsModificationCount != iDocument->GetModificationCount()) {
+      JobsDocument = NULL_var;
+      if (FAILED(Jobs.Gather(root, iTag))) return oJobs.Collect(root, iTag);
+      JobsDocument = iDocument;
+      JobsModificationCount = iDocument->GetModificationCount();
+    }
+    return oJobs.Select(Jobs, iTag);
+  }
+
+  // As iJob->GetElementsByTagName(iTagName), answered from Parts.
+  HRESULT SelectParts(const QIRIDOMDocument_var& iDocument, const QIRIDOMElement_var& iJob,
+                      const QIRUnicodeString& iTagName, QIRXMLDirect::ElementList& oParts)
+  {
+    const QIRIDOMNode_var job(iJob.get());
+    if (Parts.Root().get() != job.get() || PartsDocument.get() != iDocument.get() ||
+        PartsModificationCount != iDocument->GetModificationCount()) {
+      PartsDocument = NULL_var;
+      if (FAILED(Parts.Gather(job, "*"))) return oParts.Collect(job, iTagName);
+      PartsDocument = iDocument;
+      PartsModificationCount = iDocument->GetModificationCount();
+    }
+    return oParts.Select(Parts, iTagName);
+  }
 };
 
 struct QIREdsXMLParser::Attribute {
@@ -29,7 +83,6 @@ namespace {
 
 using QIREdsJobElements::FirstByAttribute;
 using QIREdsJobElements::ReadEachElement;
-using QIREdsJobElements::ReadItemAttribute;
 using QIREdsJobElements::RootIsDocumentElement;
 
 // The job element and the parts with three attributes, each named once so that its writer and
@@ -50,6 +103,7 @@ const PartNames kDeleteErrPart = {"EDB_JobDeleteErrOutData",
 const PartNames kErrorPart = {"EDB_JobError",
                               {"EDB_JobErrorKey", "EDB_JobErrorFile", "EDB_JobErrorParm"}};
 const PartNames kReportPart = {"EDB_JobReportOutData", {"EDB_JobReportOneRow"}};
+const int kMostAttributes = 3;
 
 // Inputs leave an empty value or type out of the element rather than write it empty.
 const QIRUnicodeString* UnlessEmpty(const QIRUnicodeString& iValue)
@@ -126,9 +180,13 @@ void QIREdsXMLParser::KeepJobIndexAfterOwnWrite(const QIRIDOMDocument_var& iDocu
 
 void QIREdsXMLParser::ForgetJobIndex()
 {
-  _jobIndex->JobsById.clear();
+  _jobIndex->ClearJobs();
   _jobIndex->Document = NULL_var;
   _jobIndex->Valid = false;
+  _jobIndex->Parts.Clear();
+  _jobIndex->PartsDocument = NULL_var;
+  _jobIndex->Jobs.Clear();
+  _jobIndex->JobsDocument = NULL_var;
 }
 
 HRESULT QIREdsXMLParser::RebuildJobIndex(const QIRIDOMDocument_var& iDocument,
@@ -136,15 +194,13 @@ HRESULT QIREdsXMLParser::RebuildJobIndex(const QIRIDOMDocument_var& iDocument,
                                          QIRIDOMElement_var& oJob) const
 {
   JobIndex& index = *_jobIndex;
-  index.JobsById.clear();
+  index.ClearJobs();
   index.Valid = false;
   index.Document = iDocument;
-  QIRIDOMNodeList_var jobs;
-  HRESULT hr = iDocument->GetElementsByTagName(kJob.Tag, jobs);
-  if (FAILED(hr) || jobs == NULL_var) return hr;
-  unsigned int length = 0;
-  hr = jobs->GetLength(length);
+  QIRXMLDirect::ElementList jobs;
+  HRESULT hr = index.SelectJobs(iDocument, kJob.Tag, jobs);
   if (FAILED(hr)) return hr;
+  const unsigned int length = jobs.Length();
   index.JobsById.reserve(length);
   // The whole list is read to fill the index; the answer is the one a scan stopping at the
   // first match would give.
@@ -153,7 +209,8 @@ HRESULT QIREdsXMLParser::RebuildJobIndex(const QIRIDOMDocument_var& iDocument,
   for (unsigned int i = 0; i < length; ++i) {
     QIRIDOMElement_var job;
     QIRUnicodeString id;
-    hr = ReadItemAttribute(jobs, i, kJob.Attributes[0], job, id);
+    hr = jobs.Item(i, job);
+    if (SUCCEEDED(hr)) hr = jobs.GetAttribute(i, kJob.Attributes[0], id);
     if (FAILED(hr) || job == NULL_var) complete = false;
     if (job == NULL_var) continue;
     if (found == NULL_var && id == iJobId) found = job;
@@ -163,7 +220,7 @@ HRESULT QIREdsXMLParser::RebuildJobIndex(const QIRIDOMDocument_var& iDocument,
     index.Valid = true;
     index.ModificationCount = iDocument->GetModificationCount();
   } else {
-    index.JobsById.clear();
+    index.ClearJobs();
   }
   if (found == NULL_var) return hr;
   oJob = found;
@@ -174,8 +231,18 @@ HRESULT QIREdsXMLParser::FindJob(const QIRIDOMDocument_var& iDocument,
                                  const QIRUnicodeString& iJobId, QIRIDOMElement_var& oJob) const
 {
   if (!JobIndexIsCurrent(iDocument)) return RebuildJobIndex(iDocument, iJobId, oJob);
-  const auto entry = _jobIndex->JobsById.find(KeyOf(iJobId));
-  if (entry != _jobIndex->JobsById.end()) oJob = entry->second;
+  JobIndex& index = *_jobIndex;
+  const std::size_t size = static_cast<std::size_t>(iJobId.GetLengthInByte());
+  if (index.LastJob && index.LastId.size() == size &&
+      std::memcmp(index.LastId.data(), iJobId.ConvertToChar(), size) == 0) {
+    oJob = *index.LastJob;
+    return S_OK;
+  }
+  const auto entry = index.JobsById.find(KeyOf(iJobId));
+  if (entry == index.JobsById.end()) return S_OK;
+  oJob = entry->second;
+  index.LastId = entry->first;
+  index.LastJob = &entry->second;
   return S_OK;
 }
 
@@ -289,22 +356,24 @@ HRESULT QIREdsXMLParser::InsertJobPart(const QIRUnicodeString& iJobId,
   HRESULT hr = E_FAIL;
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
+  if (iAttributeCount > kMostAttributes) return E_INVALIDARG;
   for (int i = 0; i < iAttributeCount; ++i)
     if (iAttributes[i].Value && !CanCarry(*iAttributes[i].Value)) return E_INVALIDARG;
   return QIRGuarded([&] {
     QIRIDOMElement_var job;
     hr = FindJob(document, iJobId, job);
     if (FAILED(hr) || job == NULL_var) return hr;
-    QIRIDOMElement_var part;
-    hr = document->CreateElement(iTagName, part);
-    if (FAILED(hr)) return hr;
-    if (part == NULL_var) return E_FAIL;
+    const QIRUnicodeString* names[kMostAttributes];
+    const QIRUnicodeString* values[kMostAttributes];
     for (int i = 0; i < iAttributeCount; ++i) {
-      if (!iAttributes[i].Value) continue;
-      hr = part->SetAttribute(*iAttributes[i].Name, *iAttributes[i].Value);
-      if (FAILED(hr)) break;
+      names[i] = iAttributes[i].Name;
+      values[i] = iAttributes[i].Value;
     }
-    hr = job->AppendChild(QIRIDOMNode_var(part.get()));
+    // A part is made and linked in the tree directly: no handle for something never handed out.
+    QIRXMLInternal::Node* part = nullptr;
+    hr = QIRXMLDirect::NewElement(document, iTagName, names, values, iAttributeCount, part);
+    if (!part) return FAILED(hr) ? hr : E_FAIL;
+    hr = QIRXMLDirect::AppendChild(document, QIRIDOMNode_var(job.get()), part);
     // Parts never move or rename a job: the index stays true.
     KeepJobIndexAfterOwnWrite(document);
     return hr;
@@ -390,12 +459,14 @@ HRESULT QIREdsXMLParser::InsertJobReportOutput(const QIRUnicodeString& iJobId,
     QIRIDOMElement_var job;
     hr = FindJob(document, iJobId, job);
     if (FAILED(hr) || job == NULL_var) return hr;
+    const QIRUnicodeString* name = &kReportPart.Attributes[0];
+    const QIRIDOMNode_var parent(job.get());
     for (int i = 1; i <= iRows.Size() && SUCCEEDED(hr); ++i) {
-      QIRIDOMElement_var row;
-      hr = document->CreateElement(kReportPart.Tag, row);
-      if (SUCCEEDED(hr) && row == NULL_var) hr = E_FAIL;
-      if (SUCCEEDED(hr)) hr = row->SetAttribute(kReportPart.Attributes[0], iRows[i]);
-      if (SUCCEEDED(hr)) hr = job->AppendChild(QIRIDOMNode_var(row.get()));
+      const QIRUnicodeString* value = &iRows[i];
+      QIRXMLInternal::Node* row = nullptr;
+      hr = QIRXMLDirect::NewElement(document, kReportPart.Tag, &name, &value, 1, row);
+      if (SUCCEEDED(hr) && !row) hr = E_FAIL;
+      if (SUCCEEDED(hr)) hr = QIRXMLDirect::AppendChild(document, parent, row);
     }
     KeepJobIndexAfterOwnWrite(document);
     return hr;
@@ -412,13 +483,14 @@ HRESULT QIREdsXMLParser::ReadJobParts(const QIRUnicodeString& iJobId,
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
   return QIRGuarded([&] {
-    QIRIDOMNodeList* found = nullptr;
-    hr = GetNodeListUnderJobId(iJobId, iTagName, &found);
-    QIRIDOMNodeList_var parts;
-    parts.Attach(found);
-    if (FAILED(hr) || parts == NULL_var) return hr;
-    hr = ReadEachElement(parts, iAttributeNames, oLists, iListCount, iEveryReadCounts, hr);
-    return hr;
+    // As GetNodeListUnderJobId, read without a handle per element.
+    QIRIDOMElement_var job;
+    hr = FindJob(document, iJobId, job);
+    if (FAILED(hr) || job == NULL_var) return hr;
+    QIRXMLDirect::ElementList parts;
+    hr = _jobIndex->SelectParts(document, job, iTagName, parts);
+    if (FAILED(hr)) return hr;
+    return ReadEachElement(parts, iAttributeNames, oLists, iListCount, iEveryReadCounts, hr);
   });
 }
 
@@ -473,12 +545,11 @@ HRESULT QIREdsXMLParser::GetJobDefinition(QIRListValQIRUnicodeString& oIds,
   QIRIDOMDocument_var document = GetDocument();
   if (document == NULL_var) return hr;
   return QIRGuarded([&] {
-    QIRIDOMNodeList_var jobs;
-    hr = document->GetElementsByTagName(kJob.Tag, jobs);
-    if (FAILED(hr) || jobs == NULL_var) return hr;
+    QIRXMLDirect::ElementList jobs;
+    hr = _jobIndex->SelectJobs(document, kJob.Tag, jobs);
+    if (FAILED(hr)) return hr;
     QIRListValQIRUnicodeString* const lists[] = {&oIds, &oTypes, &oInputs};
-    hr = ReadEachElement(jobs, kJob.Attributes, lists, 3, true, hr);
-    return hr;
+    return ReadEachElement(jobs, kJob.Attributes, lists, 3, true, hr);
   });
 }
 

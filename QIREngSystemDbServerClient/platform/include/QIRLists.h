@@ -6,6 +6,7 @@
 #include "QIRExport.h"
 #include "QIRUnicodeString.h"
 
+#include <utility>
 #include <vector>
 
 class QIRBaseUnknown;
@@ -39,6 +40,9 @@ class QIRList {
   /// Adds a copy of iItem at the end.
   /// \param iItem the item
   void Append(const T& iItem) { _items.push_back(iItem); }
+  /// Appends iItem, taking its content over.
+  /// \param iItem the item moved from
+  void Append(T&& iItem) { _items.push_back(std::move(iItem)); }
   /// Adds copies of iList's items at the end, in order.
   /// \param iList the items; may be this list
   void Append(const QIRList& iList)

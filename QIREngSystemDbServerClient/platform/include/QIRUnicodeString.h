@@ -127,6 +127,8 @@ class QIR_API QIRUnicodeString {
  private:
   // Recomputes _length and _marks after _text changed.
   void Reindex();
+  // The same, the text's length in characters being known already.
+  void Reindex(std::size_t iLength);
   // Adds the marks and block counts from character iChar on, which starts at byte iByte.
   void ExtendMarks(std::size_t iByte, std::size_t iChar);
   // Byte offset of character iChar; the byte size when iChar is not below _length.

@@ -1,5 +1,7 @@
 #include "QIRUnicodeString.h"
 
+#include "QIRUTF8.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -54,27 +56,35 @@ std::size_t SequenceLength(const unsigned char* iBytes, std::size_t iAvailable)
   return 0;
 }
 
-// Byte count of the well-formed prefix; ASCII goes eight bytes at a time.
-std::size_t ValidPrefix(const char* iBytes, std::size_t iCount)
+// Byte count of the well-formed prefix, and in oChars the characters in it: one pass both
+// checks and counts. ASCII goes eight bytes at a time.
+std::size_t ValidPrefix(const char* iBytes, std::size_t iCount, std::size_t& oChars)
 {
   std::size_t i = 0;
+  std::size_t chars = 0;
   while (i < iCount) {
     if (i + 8 <= iCount && (LoadWord(iBytes + i) & kHighBits) == 0) {
       i += 8;
+      chars += 8;
       continue;
     }
     const std::size_t length =
         SequenceLength(reinterpret_cast<const unsigned char*>(iBytes) + i, iCount - i);
-    if (length == 0) return i;
+    if (length == 0) break;
     i += length;
+    ++chars;
   }
+  oChars = chars;
   return i;
 }
 
-// Each byte that does not start a well-formed sequence becomes one U+FFFD.
-std::string Sanitize(const char* iBytes, std::size_t iCount)
+// Each byte that does not start a well-formed sequence becomes one U+FFFD; oChars receives
+// the character count of the result.
+std::string Sanitize(const char* iBytes, std::size_t iCount, std::size_t& oChars)
 {
-  std::size_t valid = ValidPrefix(iBytes, iCount);
+  std::size_t chars = 0;
+  std::size_t valid = ValidPrefix(iBytes, iCount, chars);
+  oChars = chars;
   if (valid == iCount) return std::string(iBytes, iCount);
   std::string text;
   text.reserve(iCount + 8);
@@ -84,8 +94,10 @@ std::string Sanitize(const char* iBytes, std::size_t iCount)
     i += valid;
     if (i == iCount) break;
     text.append(kReplacement);
+    ++oChars;
     ++i;
-    valid = ValidPrefix(iBytes + i, iCount - i);
+    valid = ValidPrefix(iBytes + i, iCount - i, chars);
+    oChars += chars;
   }
   return text;
 }
@@ -98,7 +110,8 @@ std::size_t CountChars(const char* iBytes, std::size_t iCount)
   for (; i + 8 <= iCount; i += 8) {
     const std::uint64_t word = LoadWord(iBytes + i);
     const std::uint64_t continuations = word & ~(word << 1) & kHighBits;
-    count += 8 - static_cast<std::size_t>(__builtin_popcountll(continuations));
+    // Sums the marked bytes without a population count, which not every target has.
+    count += 8 - static_cast<std::size_t>(((continuations >> 7) * 0x0101010101010101ULL) >> 56);
   }
   for (; i < iCount; ++i)
     if (!IsContinuation(static_cast<unsigned char>(iBytes[i]))) ++count;
@@ -187,9 +200,10 @@ bool IsSingleIntFormat(const char* iFormat)
 }  // namespace
 
 QIRUnicodeString::QIRUnicodeString(const char* iText)
-    : _text(iText ? Sanitize(iText, std::strlen(iText)) : std::string())
 {
-  Reindex();
+  std::size_t chars = 0;
+  if (iText) _text = Sanitize(iText, std::strlen(iText), chars);
+  Reindex(chars);
 }
 
 // The source is left empty rather than unspecified, so its length stays true to its text.
@@ -221,8 +235,9 @@ QIRUnicodeString& QIRUnicodeString::operator=(QIRUnicodeString&& ioOther) noexce
 
 QIRUnicodeString& QIRUnicodeString::operator=(const char* iText)
 {
-  _text = iText ? Sanitize(iText, std::strlen(iText)) : std::string();
-  Reindex();
+  std::size_t chars = 0;
+  _text = iText ? Sanitize(iText, std::strlen(iText), chars) : std::string();
+  Reindex(chars);
   return *this;
 }
 
@@ -254,7 +269,12 @@ QIRUnicodeString operator+(const QIRUnicodeString& iLeft, const QIRUnicodeString
 
 void QIRUnicodeString::Reindex()
 {
-  _length = static_cast<int>(CountChars(_text.data(), _text.size()));
+  Reindex(CountChars(_text.data(), _text.size()));
+}
+
+void QIRUnicodeString::Reindex(std::size_t iLength)
+{
+  _length = static_cast<int>(iLength);
   _marks.clear();
   _blockChars.clear();
   if (static_cast<std::size_t>(_length) != _text.size()) ExtendMarks(0, 0);
@@ -355,11 +375,12 @@ std::size_t QIRUnicodeString::ConvertToUTF8(char* oBuffer, std::size_t iBufferSi
 HRESULT QIRUnicodeString::BuildFromUTF8(const char* iBytes, std::size_t iByteCount)
 {
   _text.clear();
-  Reindex();
+  Reindex(0);
   if (iByteCount == 0) return S_OK;
-  if (!iBytes || ValidPrefix(iBytes, iByteCount) != iByteCount) return E_FAIL;
+  std::size_t chars = 0;
+  if (!iBytes || ValidPrefix(iBytes, iByteCount, chars) != iByteCount) return E_FAIL;
   _text.assign(iBytes, iByteCount);
-  Reindex();
+  Reindex(chars);
   return S_OK;
 }
 
@@ -418,16 +439,23 @@ void QIRUnicodeString::BuildFromNum(int iValue, const char* iFormat)
   const char* format = iFormat && IsSingleIntFormat(iFormat) ? iFormat : "%d";
   char small[64];
   const int needed = std::snprintf(small, sizeof small, format, iValue);
+  std::size_t chars = 0;
   if (needed < 0) {
     _text.clear();
   } else if (static_cast<std::size_t>(needed) < sizeof small) {
-    _text = Sanitize(small, static_cast<std::size_t>(needed));
+    _text = Sanitize(small, static_cast<std::size_t>(needed), chars);
   } else {
     std::string large(static_cast<std::size_t>(needed) + 1, '\0');
     std::snprintf(&large[0], large.size(), format, iValue);
-    _text = Sanitize(large.data(), static_cast<std::size_t>(needed));
+    _text = Sanitize(large.data(), static_cast<std::size_t>(needed), chars);
   }
-  Reindex();
+  Reindex(chars);
+}
+
+std::size_t QIRUTF8::ValidPrefix(const char* iBytes, std::size_t iSize)
+{
+  std::size_t chars = 0;
+  return iBytes ? ::ValidPrefix(iBytes, iSize, chars) : 0;
 }
 
 QIRToken::QIRToken(const QIRUnicodeString& iText) : _text(iText) {}

@@ -2,6 +2,8 @@
 #include "QIRFaultInjection.h"
 #include "QIRFileServices.h"
 #include "QIRGuard.h"
+#include "QIRUTF8.h"
+#include "QIRXMLDirect.h"
 #include "QIRXMLInternal.h"
 #include "QIRXMLSaxTree.h"
 #include "QIRXMLServices.h"
@@ -599,6 +601,40 @@ xmlParserInputPtr QIRXMLInternal::InputOverBytes(xmlParserCtxtPtr iContext,
   input->filename =
       reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(iName.c_str())));
   return input;
+}
+
+HRESULT QIRXMLDirect::WriteUTF8(const QIRIDOMDocument_var& iDocument, std::string& oBytes)
+{
+  HRESULT hr = E_FAIL;
+  Tree* tree = QIRXMLInternal::TreeOf(iDocument);
+  if (!tree) return hr;
+  return QIRGuarded([&] {
+    if (QIRCallShouldFail("WriteToString")) return hr;
+    return Serialise(*tree, "UTF-8", oBytes) ? S_OK : hr;
+  });
+}
+
+HRESULT QIRXMLDirect::ParseUTF8(const char* iBytes, std::size_t iSize, const char* iName,
+                                bool iValidate, bool iExpand,
+                                const QIRISAXEntityResolver_var& iResolver,
+                                const QIRISAXErrorHandler_var& iHandler,
+                                QIRIDOMDocument_var& oDocument)
+{
+  oDocument = NULL_var;
+  const HRESULT hr = QIRGuarded([&] {
+    // The input over the caller's bytes stands for the buffer source a caller would make.
+    if (QIRCallShouldFail("CreateInputSourceFromBuffer")) return E_FAIL;
+    if (!iBytes || QIRUTF8::ValidPrefix(iBytes, iSize) != iSize) return E_FAIL;
+    SetUpOnce();
+    ParseState state;
+    state.Resolver = iResolver.get();
+    state.Handler = iHandler.get();
+    state.Validate = iValidate;
+    const ActiveParse active(&state);
+    return ParseBytes(iBytes, iSize, true, iName, state, iExpand, nullptr, oDocument);
+  });
+  if (FAILED(hr)) oDocument = NULL_var;
+  return hr;
 }
 
 const IID IID_QIRIXMLDOMDocumentBuilder = {"QIRIXMLDOMDocumentBuilder",

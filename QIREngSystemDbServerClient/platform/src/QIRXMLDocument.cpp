@@ -1,6 +1,7 @@
 #include "QIRError.h"
 #include "QIRFaultInjection.h"
 #include "QIRGuard.h"
+#include "QIRXMLDirect.h"
 #include "QIRXMLInternal.h"
 #include "QIRXMLServices.h"
 
@@ -9,6 +10,7 @@
 #include <libxml/valid.h>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -240,6 +242,31 @@ bool CanHold(Node* iParent, Node* iChild, Tree& iTree)
 
 // One walk in document order below iRoot; "*" takes every element. Elements and documents
 // search below themselves alike.
+void CollectNodes(Node* iRoot, const QIRUnicodeString& iTag, const Tree& iTree,
+                  std::vector<Node*>& oFound)
+{
+  const char* tag = iTag.ConvertToChar();
+  const bool any = std::strcmp(tag, "*") == 0;
+  // Every name in the tree is interned: a name it does not know names no element, and
+  // the others compare by address.
+  const char* interned = iTree.KnownName(tag, static_cast<std::size_t>(iTag.GetLengthInByte()));
+  Node* node = any || interned ? FirstChildOf(iRoot) : nullptr;
+  while (node) {
+    if (node->Kind == NodeKind::Element) {
+      if (any || node->Name == interned) oFound.push_back(node);
+      if (node->First) {
+        node = node->First;
+        continue;
+      }
+    }
+    while (node && !node->Next) {
+      node = node->Parent;
+      if (node == iRoot) node = nullptr;
+    }
+    if (node) node = node->Next;
+  }
+}
+
 HRESULT CollectElements(Node* iRoot, const QIRUnicodeString& iTag, DomDocument* iOwner,
                         QIRIDOMNodeList_var& oList)
 {
@@ -247,31 +274,40 @@ HRESULT CollectElements(Node* iRoot, const QIRUnicodeString& iTag, DomDocument* 
   oList = NULL_var;
   return QIRGuarded([&] {
     if (QIRCallShouldFail("GetElementsByTagName")) return hr;
-    const char* tag = iTag.ConvertToChar();
-    const bool any = std::strcmp(tag, "*") == 0;
-    // Every name in the tree is interned: a name it does not know names no element, and
-    // the others compare by address.
-    const char* interned =
-        iOwner->Content().KnownName(tag, static_cast<std::size_t>(iTag.GetLengthInByte()));
     std::vector<Node*> found;
-    Node* node = any || interned ? FirstChildOf(iRoot) : nullptr;
-    while (node) {
-      if (node->Kind == NodeKind::Element) {
-        if (any || node->Name == interned) found.push_back(node);
-        if (node->First) {
-          node = node->First;
-          continue;
-        }
-      }
-      while (node && !node->Next) {
-        node = node->Parent;
-        if (node == iRoot) node = nullptr;
-      }
-      if (node) node = node->Next;
-    }
+    CollectNodes(iRoot, iTag, iOwner->Content(), found);
     oList.Attach(new DomNodeList(std::move(found), iOwner));
     return S_OK;
   });
+}
+
+// An attribute's value as GetAttribute gives it; iInterned is the tree's copy of iName, or
+// null when the tree knows no such name (no attribute has it, a declared default may).
+void AttributeValue(Node* iElement, Tree& iTree, const QIRUnicodeString& iName,
+                    const char* iInterned, QIRUnicodeString& oValue)
+{
+  if (iInterned)
+    for (const Attribute* attribute = iElement->Attributes; attribute; attribute = attribute->Next)
+      if (attribute->Name == iInterned && !iTree.IsNamespace(attribute)) {
+        oValue = attribute->Value;
+        return;
+      }
+  // Defaults declared by the document type read as if they were written.
+  xmlAttributePtr declared = nullptr;
+  xmlDocPtr holder = iTree.Declarations();
+  const xmlChar* element = reinterpret_cast<const xmlChar*>(iElement->Name);
+  if (holder && !iElement->InNamespace && holder->intSubset)
+    declared = xmlGetDtdAttrDesc(holder->intSubset, element, AsXml(iName));
+  if (holder && !iElement->InNamespace && !declared && holder->extSubset)
+    declared = xmlGetDtdAttrDesc(holder->extSubset, element, AsXml(iName));
+  oValue = declared && declared->defaultValue
+               ? reinterpret_cast<const char*>(declared->defaultValue)
+               : "";
+}
+
+const char* InternedName(const QIRUnicodeString& iName, const Tree& iTree)
+{
+  return iTree.KnownName(iName.ConvertToChar(), static_cast<std::size_t>(iName.GetLengthInByte()));
 }
 
 // --- nodes
@@ -361,6 +397,18 @@ HRESULT DomNode<Interface>::GetNextSibling(QIRIDOMNode_var& oSibling)
   return HandOut(_node->Next, _owner, oSibling);
 }
 
+// The checks and the move of AppendChild, once the child is known to be of iOwner.
+HRESULT AppendNode(Node* iParent, Node* iChild, DomDocument* iOwner)
+{
+  if (!CanHold(iParent, iChild, iOwner->Content())) return E_FAIL;
+  for (Node* up = iParent; up; up = up->Parent)
+    if (up == iChild) return E_FAIL;  // the child would contain itself
+  Tree::Unlink(iChild);
+  Tree::Append(iParent, iChild);
+  iOwner->Touch();
+  return S_OK;
+}
+
 template <class Interface>
 HRESULT DomNode<Interface>::AppendChild(const QIRIDOMNode_var& iChild)
 {
@@ -370,14 +418,7 @@ HRESULT DomNode<Interface>::AppendChild(const QIRIDOMNode_var& iChild)
     if (QIRCallShouldFail("AppendChild")) return hr;
     const NodeAccess* access = dynamic_cast<const NodeAccess*>(iChild.get());
     if (!access || access->Owner() != _owner) return hr;  // another document or implementation
-    Node* child = access->XmlNode();
-    if (!CanHold(_node, child, _owner->Content())) return hr;
-    for (Node* up = _node; up; up = up->Parent)
-      if (up == child) return hr;  // the child would contain itself
-    Tree::Unlink(child);
-    Tree::Append(_node, child);
-    _owner->Touch();
-    return S_OK;
+    return AppendNode(_node, access->XmlNode(), _owner);
   });
 }
 
@@ -391,22 +432,26 @@ HRESULT DomElement::GetTagName(QIRUnicodeString& oName)
   });
 }
 
+// SetAttribute's work on a node of iOwner.
+HRESULT SetNodeAttribute(Node* iElement, DomDocument* iOwner, const QIRUnicodeString& iName,
+                         const QIRUnicodeString& iValue)
+{
+  Tree& tree = iOwner->Content();
+  const char* name = iName.IsNull() ? nullptr : TreeName(iName, tree);
+  if (!name) return E_FAIL;
+  if (QIRCallShouldFail("SetAttribute")) return E_FAIL;
+  // A value no parser would read back is refused rather than written.
+  const char* value = iValue.ConvertToChar();
+  const std::size_t size = static_cast<std::size_t>(iValue.GetLengthInByte());
+  if (!QIRXMLInternal::IsXmlText(value, size)) return E_FAIL;
+  tree.SetAttribute(iElement, name, value, size);
+  iOwner->Touch();
+  return S_OK;
+}
+
 HRESULT DomElement::SetAttribute(const QIRUnicodeString& iName, const QIRUnicodeString& iValue)
 {
-  HRESULT hr = E_FAIL;
-  return QIRGuarded([&] {
-    Tree& tree = _owner->Content();
-    const char* name = iName.IsNull() ? nullptr : TreeName(iName, tree);
-    if (!name) return hr;
-    if (QIRCallShouldFail("SetAttribute")) return hr;
-    // A value no parser would read back is refused rather than written.
-    const char* value = iValue.ConvertToChar();
-    const std::size_t size = static_cast<std::size_t>(iValue.GetLengthInByte());
-    if (!QIRXMLInternal::IsXmlText(value, size)) return hr;
-    tree.SetAttribute(_node, name, value, size);
-    _owner->Touch();
-    return S_OK;
-  });
+  return QIRGuarded([&] { return SetNodeAttribute(_node, _owner, iName, iValue); });
 }
 
 HRESULT DomElement::GetAttribute(const QIRUnicodeString& iName, QIRUnicodeString& oValue)
@@ -414,22 +459,8 @@ HRESULT DomElement::GetAttribute(const QIRUnicodeString& iName, QIRUnicodeString
   HRESULT hr = E_FAIL;
   return QIRGuarded([&] {
     if (QIRCallShouldFail("GetAttribute")) return hr;
-    const char* name = iName.ConvertToChar();
-    if (const Attribute* attribute = _owner->Content().FindAttribute(_node, name)) {
-      oValue = attribute->Value;
-      return S_OK;
-    }
-    // Defaults declared by the document type read as if they were written.
-    xmlAttributePtr declared = nullptr;
-    xmlDocPtr holder = _owner->Content().Declarations();
-    const xmlChar* element = reinterpret_cast<const xmlChar*>(_node->Name);
-    if (holder && !_node->InNamespace && holder->intSubset)
-      declared = xmlGetDtdAttrDesc(holder->intSubset, element, AsXml(iName));
-    if (holder && !_node->InNamespace && !declared && holder->extSubset)
-      declared = xmlGetDtdAttrDesc(holder->extSubset, element, AsXml(iName));
-    oValue = declared && declared->defaultValue
-                 ? reinterpret_cast<const char*>(declared->defaultValue)
-                 : "";
+    Tree& tree = _owner->Content();
+    AttributeValue(_node, tree, iName, InternedName(iName, tree), oValue);
     return S_OK;
   });
 }
@@ -446,17 +477,26 @@ DomDocument::DomDocument(std::unique_ptr<Tree> iTree)
 {
 }
 
+// CreateElement's node, not yet linked; null when the name is refused or the call made to
+// fail.
+Node* NewElementNode(const QIRUnicodeString& iTag, Tree& iTree)
+{
+  const char* name = TreeName(iTag, iTree);
+  if (!name) return nullptr;
+  if (QIRCallShouldFail("CreateElement")) return nullptr;
+  Node* node = iTree.NewNode(NodeKind::Element, nullptr, 0);
+  node->Name = name;
+  return node;
+}
+
 HRESULT DomDocument::CreateElement(const QIRUnicodeString& iTag, QIRIDOMElement_var& oElement)
 {
   HRESULT hr = E_FAIL;
   oElement = NULL_var;
   if (iTag.IsNull()) return hr;
   return QIRGuarded([&] {
-    const char* name = TreeName(iTag, *_tree);
-    if (!name) return hr;
-    if (QIRCallShouldFail("CreateElement")) return hr;
-    Node* node = _tree->NewNode(NodeKind::Element, nullptr, 0);
-    node->Name = name;
+    Node* node = NewElementNode(iTag, *_tree);
+    if (!node) return hr;
     oElement.Attach(new DomElement(node, this));
     return S_OK;
   });
@@ -586,4 +626,161 @@ Tree* QIRXMLInternal::TreeOf(const QIRIDOMDocument_var& iDocument)
 QIRIDOMImplementation* QIRXMLInternal::NewImplementation()
 {
   return new DomImplementation;
+}
+
+// --- the library's own way through, without handles
+
+namespace {
+
+// The node and document behind a handle of this layer; false for another implementation.
+bool Reach(const QIRIDOMNode* iHandle, Node*& oNode, DomDocument*& oOwner)
+{
+  const NodeAccess* access = dynamic_cast<const NodeAccess*>(iHandle);
+  if (!access) return false;
+  oNode = access->XmlNode();
+  oOwner = access->Owner();
+  return true;
+}
+
+}  // namespace
+
+HRESULT QIRXMLDirect::ElementList::Collect(const QIRIDOMNode_var& iRoot,
+                                           const QIRUnicodeString& iTag)
+{
+  HRESULT hr = E_FAIL;
+  Clear();
+  Node* root = nullptr;
+  DomDocument* owner = nullptr;
+  if (iRoot == NULL_var || !Reach(iRoot.get(), root, owner)) return hr;
+  return QIRGuarded([&] {
+    if (QIRCallShouldFail("GetElementsByTagName")) return hr;
+    CollectNodes(root, iTag, owner->Content(), _elements);
+    _root = iRoot;
+    _tree = &owner->Content();
+    return S_OK;
+  });
+}
+
+HRESULT QIRXMLDirect::ElementList::Gather(const QIRIDOMNode_var& iRoot,
+                                          const QIRUnicodeString& iTag)
+{
+  Clear();
+  Node* root = nullptr;
+  DomDocument* owner = nullptr;
+  if (iRoot == NULL_var || !Reach(iRoot.get(), root, owner)) return E_FAIL;
+  return QIRGuarded([&] {
+    CollectNodes(root, iTag, owner->Content(), _elements);
+    _root = iRoot;
+    _tree = &owner->Content();
+    return S_OK;
+  });
+}
+
+HRESULT QIRXMLDirect::ElementList::Select(const ElementList& iKept, const QIRUnicodeString& iTag)
+{
+  HRESULT hr = E_FAIL;
+  Clear();
+  if (iKept._root == NULL_var || !iKept._tree) return hr;
+  return QIRGuarded([&] {
+    if (QIRCallShouldFail("GetElementsByTagName")) return hr;
+    const char* tag = iTag.ConvertToChar();
+    const bool any = std::strcmp(tag, "*") == 0;
+    const char* interned = iKept.Interned(iTag);
+    if (any)
+      _elements = iKept._elements;
+    else if (interned)
+      for (Node* element : iKept._elements)
+        if (element->Name == interned) _elements.push_back(element);
+    _root = iKept._root;
+    _tree = iKept._tree;
+    return S_OK;
+  });
+}
+
+void QIRXMLDirect::ElementList::Clear()
+{
+  _root = NULL_var;
+  _tree = nullptr;
+  _elements.clear();
+  for (std::string_view& name : _names) name = std::string_view();
+}
+
+HRESULT QIRXMLDirect::ElementList::Item(unsigned int iIndex) const
+{
+  if (iIndex >= _elements.size() || QIRCallShouldFail("Item")) return E_FAIL;
+  return S_OK;
+}
+
+HRESULT QIRXMLDirect::ElementList::Item(unsigned int iIndex, QIRIDOMElement_var& oElement) const
+{
+  oElement = NULL_var;
+  Node* root = nullptr;
+  DomDocument* owner = nullptr;
+  if (iIndex >= _elements.size() || !Reach(_root.get(), root, owner)) return E_FAIL;
+  return QIRGuarded([&] {
+    if (QIRCallShouldFail("Item")) return E_FAIL;
+    oElement.Attach(new DomElement(_elements[iIndex], owner));
+    return S_OK;
+  });
+}
+
+const char* QIRXMLDirect::ElementList::Interned(const QIRUnicodeString& iName) const
+{
+  const char* text = iName.ConvertToChar();
+  const std::size_t size = static_cast<std::size_t>(iName.GetLengthInByte());
+  const std::string_view wanted(text, size);
+  for (const std::string_view& name : _names)
+    if (name.data() && name == wanted) return name.data();
+  const char* interned = _tree->KnownName(text, size);
+  if (interned) {
+    _names[_nextName] = std::string_view(interned, size);
+    _nextName = (_nextName + 1) % kNamesKept;
+  }
+  return interned;
+}
+
+HRESULT QIRXMLDirect::ElementList::GetAttribute(unsigned int iIndex, const QIRUnicodeString& iName,
+                                                QIRUnicodeString& oValue) const
+{
+  HRESULT hr = E_FAIL;
+  if (iIndex >= _elements.size() || !_tree) return hr;
+  return QIRGuarded([&] {
+    if (QIRCallShouldFail("GetAttribute")) return hr;
+    AttributeValue(_elements[iIndex], *_tree, iName, Interned(iName), oValue);
+    return S_OK;
+  });
+}
+
+HRESULT QIRXMLDirect::NewElement(const QIRIDOMDocument_var& iDocument, const QIRUnicodeString& iTag,
+                                 const QIRUnicodeString* const* iNames,
+                                 const QIRUnicodeString* const* iValues, int iCount,
+                                 QIRXMLInternal::Node*& oElement)
+{
+  HRESULT hr = E_FAIL;
+  oElement = nullptr;
+  DomDocument* document = dynamic_cast<DomDocument*>(iDocument.get());
+  if (!document || iTag.IsNull()) return hr;
+  return QIRGuarded([&] {
+    Node* element = NewElementNode(iTag, document->Content());
+    if (!element) return hr;
+    oElement = element;
+    hr = S_OK;
+    for (int k = 0; k < iCount && SUCCEEDED(hr); ++k)
+      if (iValues[k]) hr = SetNodeAttribute(element, document, *iNames[k], *iValues[k]);
+    return hr;
+  });
+}
+
+HRESULT QIRXMLDirect::AppendChild(const QIRIDOMDocument_var& iDocument,
+                                  const QIRIDOMNode_var& iParent, QIRXMLInternal::Node* iElement)
+{
+  HRESULT hr = E_FAIL;
+  Node* parent = nullptr;
+  DomDocument* owner = nullptr;
+  if (!iElement || iParent == NULL_var || !Reach(iParent.get(), parent, owner)) return hr;
+  if (owner != dynamic_cast<DomDocument*>(iDocument.get())) return hr;
+  return QIRGuarded([&] {
+    if (QIRCallShouldFail("AppendChild")) return hr;
+    return AppendNode(parent, iElement, owner);
+  });
 }

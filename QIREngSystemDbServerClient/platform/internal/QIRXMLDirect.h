@@ -1,0 +1,85 @@
+#ifndef QIRXMLDirect_H
+#define QIRXMLDirect_H
+// Ways through the XML layer for the library's own job documents that skip what an
+// application's call pays for: a checked string for a whole text, a handle per node. Each
+// gives the result, codes and fault points of the handle-based calls it stands for. Never
+// installed or exported.
+
+#include "QIRXMLServices.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace QIRXMLInternal {
+struct Node;
+class Tree;
+}  // namespace QIRXMLInternal
+
+namespace QIRXMLDirect {
+
+// The builder's WriteToString with the options "QIREncoding" "UTF-8" and
+// "QIRExpandEntityReferences" "true", as bytes appended to oBytes.
+HRESULT WriteUTF8(const QIRIDOMDocument_var& iDocument, std::string& oBytes);
+
+// The builder's Parse of a buffer source named iName over iBytes, read as UTF-8 whatever it
+// declares, without copying the text into a source first. Bytes that are not UTF-8 fail
+// quietly (E_FAIL), as they fail to become the source's text.
+HRESULT ParseUTF8(const char* iBytes, std::size_t iSize, const char* iName, bool iValidate,
+                  bool iExpand, const QIRISAXEntityResolver_var& iResolver,
+                  const QIRISAXErrorHandler_var& iHandler, QIRIDOMDocument_var& oDocument);
+
+// The elements GetElementsByTagName lists below a node, read without a handle each.
+class ElementList {
+ public:
+  // As iRoot->GetElementsByTagName(iTag): same order, same code, same fault point.
+  HRESULT Collect(const QIRIDOMNode_var& iRoot, const QIRUnicodeString& iTag);
+  // As Collect, but passing no fault point: a list kept to Select from, standing for no
+  // call of its own.
+  HRESULT Gather(const QIRIDOMNode_var& iRoot, const QIRUnicodeString& iTag);
+  // As Collect(root, iTag) for the root iKept was gathered below, while the document is
+  // unchanged since, iTag being the tag iKept was gathered with or iKept having been gathered
+  // with "*": picked from iKept rather than walked again.
+  HRESULT Select(const ElementList& iKept, const QIRUnicodeString& iTag);
+  // Lets the document go.
+  void Clear();
+  // The root collected below; an empty handle when none.
+  const QIRIDOMNode_var& Root() const { return _root; }
+  unsigned int Length() const { return static_cast<unsigned int>(_elements.size()); }
+  // The code Item(iIndex) gives, without the handle.
+  HRESULT Item(unsigned int iIndex) const;
+  // As Item(iIndex): a handle on the element.
+  HRESULT Item(unsigned int iIndex, QIRIDOMElement_var& oElement) const;
+  // As GetAttribute(iName) on element iIndex (below Length()): declared defaults included.
+  HRESULT GetAttribute(unsigned int iIndex, const QIRUnicodeString& iName,
+                       QIRUnicodeString& oValue) const;
+
+ private:
+  // The tree's copy of iName, null when no name of the tree is iName; the last few asked
+  // are kept, a reader asking the same names of element after element.
+  const char* Interned(const QIRUnicodeString& iName) const;
+
+  QIRIDOMNode_var _root;  // keeps the document, and so every element listed, alive
+  QIRXMLInternal::Tree* _tree = nullptr;
+  std::vector<QIRXMLInternal::Node*> _elements;
+  static const int kNamesKept = 4;
+  mutable std::string_view _names[kNamesKept];
+  mutable int _nextName = 0;
+};
+
+// As iDocument->CreateElement(iTag), then SetAttribute(iNames[k], iValues[k]) for each k
+// whose value is not null, stopping at the first that fails: the code of the last call run.
+// oElement receives the element, linked nowhere yet and alive as long as the document; null
+// when none was made. No handle is made.
+HRESULT NewElement(const QIRIDOMDocument_var& iDocument, const QIRUnicodeString& iTag,
+                   const QIRUnicodeString* const* iNames, const QIRUnicodeString* const* iValues,
+                   int iCount, QIRXMLInternal::Node*& oElement);
+
+// As iParent->AppendChild with a handle on iElement, made by NewElement for iDocument.
+HRESULT AppendChild(const QIRIDOMDocument_var& iDocument, const QIRIDOMNode_var& iParent,
+                    QIRXMLInternal::Node* iElement);
+
+}  // namespace QIRXMLDirect
+
+#endif
