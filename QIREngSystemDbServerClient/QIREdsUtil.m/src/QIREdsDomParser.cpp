@@ -11,6 +11,8 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 const std::size_t kPathSize = 256;
@@ -228,13 +230,11 @@ HRESULT QIREdsDomParser::GenerateStream(_SEQUENCE_octet** oStream)
       [&] {
         if (_spDOMDocumentBuilder == NULL_var) return E_FAIL;
         // Written as bytes straight away: the text is handed out, never read as a string.
-        std::string text;
+        std::vector<unsigned char> text;
         hr = QIRXMLDirect::WriteUTF8(_spQIRIDOMdocument, text);
         if (FAILED(hr)) return hr;
         if (text.empty()) return E_FAIL;
-        _SEQUENCE_octet* stream =
-            QIRNewSequenceOctet(static_cast<unsigned int>(text.size()),
-                                reinterpret_cast<const unsigned char*>(text.data()));
+        _SEQUENCE_octet* stream = QIRNewSequenceOctet(std::move(text));
         if (!stream) return E_OUTOFMEMORY;
         *oStream = stream;
         return hr;

@@ -1,5 +1,6 @@
 #include "QIREdsJobElements.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace QIREdsJobElements {
@@ -52,6 +53,8 @@ HRESULT ReadEachElement(const QIRXMLDirect::ElementList& iList, const QIRUnicode
 {
   HRESULT hr = iCode;
   const unsigned int length = iList.Length();
+  for (int k = 0; k < iCount; ++k)
+    oLists[k]->Reserve(oLists[k]->Size() + static_cast<int>(std::min(length, 1u << 30)));
   for (unsigned int i = 0; i < length; ++i) {
     if (FAILED(iList.Item(i))) continue;
     for (int k = 0; k < iCount; ++k) {

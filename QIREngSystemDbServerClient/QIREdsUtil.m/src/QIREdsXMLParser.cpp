@@ -62,9 +62,10 @@ struct QIREdsXMLParser::JobIndex {
   HRESULT SelectParts(const QIRIDOMDocument_var& iDocument, const QIRIDOMElement_var& iJob,
                       const QIRUnicodeString& iTagName, QIRXMLDirect::ElementList& oParts)
   {
-    const QIRIDOMNode_var job(iJob.get());
-    if (Parts.Root().get() != job.get() || PartsDocument.get() != iDocument.get() ||
+    if (Parts.Root().get() != static_cast<QIRIDOMNode*>(iJob.get()) ||
+        PartsDocument.get() != iDocument.get() ||
         PartsModificationCount != iDocument->GetModificationCount()) {
+      const QIRIDOMNode_var job(iJob.get());
       PartsDocument = NULL_var;
       if (FAILED(Parts.Gather(job, "*"))) return oParts.Collect(job, iTagName);
       PartsDocument = iDocument;
@@ -252,7 +253,7 @@ HRESULT QIREdsXMLParser::GetDOMElemByTagName(const QIRUnicodeString& iTagName,
   HRESULT hr = E_FAIL;
   if (!oNodeList) return hr;
   *oNodeList = nullptr;
-  QIRIDOMDocument_var document = GetDocument();
+  const QIRIDOMDocument_var& document = _spQIRIDOMdocument;  // borrowed for the call
   if (document == NULL_var) return hr;
   return QIRGuarded([&] {
     QIRIDOMNodeList_var list;
@@ -270,7 +271,7 @@ HRESULT QIREdsXMLParser::GetDOMElemByTagName(const QIRUnicodeString& iTagName,
   HRESULT hr = E_FAIL;
   if (!oElement) return hr;
   *oElement = nullptr;
-  QIRIDOMDocument_var document = GetDocument();
+  const QIRIDOMDocument_var& document = _spQIRIDOMdocument;  // borrowed for the call
   if (document == NULL_var) return hr;
   return QIRGuarded([&] {
     QIRIDOMElement_var element;
@@ -290,7 +291,7 @@ HRESULT QIREdsXMLParser::GetNodeListUnderJobId(const QIRUnicodeString& iJobId,
   HRESULT hr = E_FAIL;
   if (!oNodeList) return hr;
   *oNodeList = nullptr;
-  QIRIDOMDocument_var document = GetDocument();
+  const QIRIDOMDocument_var& document = _spQIRIDOMdocument;  // borrowed for the call
   if (document == NULL_var) return hr;
   QIRGuardedVoid([&] {
     QIRIDOMElement_var job;
@@ -321,7 +322,7 @@ HRESULT QIREdsXMLParser::AppendJobDefinition(const QIRUnicodeString& iJobId,
                                              const QIRUnicodeString& iJobInput)
 {
   HRESULT hr = E_FAIL;
-  QIRIDOMDocument_var document = GetDocument();
+  const QIRIDOMDocument_var& document = _spQIRIDOMdocument;  // borrowed for the call
   QIRIDOMNode_var root = GetRoot();
   if (document == NULL_var || root == NULL_var) return hr;
   const QIRUnicodeString* const values[] = {&iJobId, &iJobType, &iJobInput};
@@ -354,7 +355,7 @@ HRESULT QIREdsXMLParser::InsertJobPart(const QIRUnicodeString& iJobId,
                                        const Attribute* iAttributes, int iAttributeCount)
 {
   HRESULT hr = E_FAIL;
-  QIRIDOMDocument_var document = GetDocument();
+  const QIRIDOMDocument_var& document = _spQIRIDOMdocument;  // borrowed for the call
   if (document == NULL_var) return hr;
   if (iAttributeCount > kMostAttributes) return E_INVALIDARG;
   for (int i = 0; i < iAttributeCount; ++i)
@@ -373,7 +374,7 @@ HRESULT QIREdsXMLParser::InsertJobPart(const QIRUnicodeString& iJobId,
     QIRXMLInternal::Node* part = nullptr;
     hr = QIRXMLDirect::NewElement(document, iTagName, names, values, iAttributeCount, part);
     if (!part) return FAILED(hr) ? hr : E_FAIL;
-    hr = QIRXMLDirect::AppendChild(document, QIRIDOMNode_var(job.get()), part);
+    hr = QIRXMLDirect::AppendChild(document, job.get(), part);
     // Parts never move or rename a job: the index stays true.
     KeepJobIndexAfterOwnWrite(document);
     return hr;
@@ -451,7 +452,7 @@ HRESULT QIREdsXMLParser::InsertJobReportOutput(const QIRUnicodeString& iJobId,
 {
   HRESULT hr = E_FAIL;
   if (iRows.Size() == 0) return hr;
-  QIRIDOMDocument_var document = GetDocument();
+  const QIRIDOMDocument_var& document = _spQIRIDOMdocument;  // borrowed for the call
   if (document == NULL_var) return hr;
   return QIRGuarded([&] {
     for (int i = 1; i <= iRows.Size(); ++i)
@@ -460,13 +461,12 @@ HRESULT QIREdsXMLParser::InsertJobReportOutput(const QIRUnicodeString& iJobId,
     hr = FindJob(document, iJobId, job);
     if (FAILED(hr) || job == NULL_var) return hr;
     const QIRUnicodeString* name = &kReportPart.Attributes[0];
-    const QIRIDOMNode_var parent(job.get());
     for (int i = 1; i <= iRows.Size() && SUCCEEDED(hr); ++i) {
       const QIRUnicodeString* value = &iRows[i];
       QIRXMLInternal::Node* row = nullptr;
       hr = QIRXMLDirect::NewElement(document, kReportPart.Tag, &name, &value, 1, row);
       if (SUCCEEDED(hr) && !row) hr = E_FAIL;
-      if (SUCCEEDED(hr)) hr = QIRXMLDirect::AppendChild(document, parent, row);
+      if (SUCCEEDED(hr)) hr = QIRXMLDirect::AppendChild(document, job.get(), row);
     }
     KeepJobIndexAfterOwnWrite(document);
     return hr;
@@ -480,7 +480,7 @@ HRESULT QIREdsXMLParser::ReadJobParts(const QIRUnicodeString& iJobId,
                                       bool iEveryReadCounts) const
 {
   HRESULT hr = E_FAIL;
-  QIRIDOMDocument_var document = GetDocument();
+  const QIRIDOMDocument_var& document = _spQIRIDOMdocument;  // borrowed for the call
   if (document == NULL_var) return hr;
   return QIRGuarded([&] {
     // As GetNodeListUnderJobId, read without a handle per element.
@@ -542,7 +542,7 @@ HRESULT QIREdsXMLParser::GetJobDefinition(QIRListValQIRUnicodeString& oIds,
                                           QIRListValQIRUnicodeString& oInputs) const
 {
   HRESULT hr = E_FAIL;
-  QIRIDOMDocument_var document = GetDocument();
+  const QIRIDOMDocument_var& document = _spQIRIDOMdocument;  // borrowed for the call
   if (document == NULL_var) return hr;
   return QIRGuarded([&] {
     QIRXMLDirect::ElementList jobs;
@@ -573,7 +573,7 @@ HRESULT QIREdsXMLParser::GetJobError(const QIRUnicodeString& iJobId, QIRUnicodeS
                                      QIRUnicodeString& oParm) const
 {
   HRESULT hr = E_FAIL;
-  QIRIDOMDocument_var document = GetDocument();
+  const QIRIDOMDocument_var& document = _spQIRIDOMdocument;  // borrowed for the call
   if (document == NULL_var) return hr;
   return QIRGuarded([&] {
     QIRIDOMElement_var job;
@@ -597,7 +597,7 @@ HRESULT QIREdsXMLParser::GetJobError(const QIRUnicodeString& iJobId, QIRUnicodeS
 
 void QIREdsXMLParser::DumpXML()
 {
-  QIRIDOMDocument_var document = GetDocument();
+  const QIRIDOMDocument_var& document = _spQIRIDOMdocument;  // borrowed for the call
   QIRIXMLDOMDocumentBuilder_var builder = GetDOMDocumentBuilder();
   if (document == NULL_var || builder == NULL_var) return;
   QIRGuardedVoid([&] {

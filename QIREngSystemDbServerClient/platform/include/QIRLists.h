@@ -70,6 +70,12 @@ class QIRList {
   }
   /// Empties the list.
   void RemoveAll() { _items.clear(); }
+  /// Makes room for iCount items in all, so that appending up to that many moves no item.
+  /// \param iCount the number of items the list is to hold; a smaller one changes nothing
+  void Reserve(int iCount)
+  {
+    if (iCount > 0) _items.reserve(static_cast<std::size_t>(iCount));
+  }
 
  private:
   void Check(int i) const

@@ -5,6 +5,7 @@
 
 #include "QIRExport.h"
 
+#include <utility>
 #include <vector>
 
 /// A sequence of bytes that owns a copy of them.
@@ -16,6 +17,12 @@ class QIR_API _SEQUENCE_octet {
   /// \param iLength the number of bytes
   /// \param iBytes the bytes; may be null only when iLength is 0
   _SEQUENCE_octet(unsigned int iLength, const unsigned char* iBytes);
+  /// Takes the bytes over, without a copy.
+  /// \param ioBytes the bytes, left empty; no more than length() can count
+  explicit _SEQUENCE_octet(std::vector<unsigned char>&& ioBytes) noexcept
+      : _bytes(std::move(ioBytes))
+  {
+  }
   /// \return the number of bytes
   unsigned int length() const { return static_cast<unsigned int>(_bytes.size()); }
   /// \param i the index, from 0; an index out of range raises a platform error
@@ -33,5 +40,11 @@ class QIR_API _SEQUENCE_octet {
 /// \param iBytes the bytes; may be null only when iLength is 0
 /// \return a new sequence that the caller deletes, or null when it cannot be allocated
 QIR_API _SEQUENCE_octet* QIRNewSequenceOctet(unsigned int iLength, const unsigned char* iBytes);
+
+/// Makes a new sequence of bytes already held, taking them over without a copy.
+/// \param ioBytes the bytes; left empty when the sequence is made, unchanged otherwise
+/// \return a new sequence that the caller deletes, or null when it cannot be allocated or
+///   holds more bytes than length() can count
+QIR_API _SEQUENCE_octet* QIRNewSequenceOctet(std::vector<unsigned char>&& ioBytes);
 
 #endif

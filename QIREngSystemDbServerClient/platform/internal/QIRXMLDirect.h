@@ -20,8 +20,8 @@ class Tree;
 namespace QIRXMLDirect {
 
 // The builder's WriteToString with the options "QIREncoding" "UTF-8" and
-// "QIRExpandEntityReferences" "true", as bytes appended to oBytes.
-HRESULT WriteUTF8(const QIRIDOMDocument_var& iDocument, std::string& oBytes);
+// "QIRExpandEntityReferences" "true", as bytes (oBytes is replaced).
+HRESULT WriteUTF8(const QIRIDOMDocument_var& iDocument, std::vector<unsigned char>& oBytes);
 
 // The builder's Parse of a buffer source named iName over iBytes, read as UTF-8 whatever it
 // declares, without copying the text into a source first. Bytes that are not UTF-8 fail
@@ -77,7 +77,7 @@ HRESULT NewElement(const QIRIDOMDocument_var& iDocument, const QIRUnicodeString&
                    int iCount, QIRXMLInternal::Node*& oElement);
 
 // As iParent->AppendChild with a handle on iElement, made by NewElement for iDocument.
-HRESULT AppendChild(const QIRIDOMDocument_var& iDocument, const QIRIDOMNode_var& iParent,
+HRESULT AppendChild(const QIRIDOMDocument_var& iDocument, QIRIDOMNode* iParent,
                     QIRXMLInternal::Node* iElement);
 
 }  // namespace QIRXMLDirect

@@ -3,8 +3,10 @@
 #include "QIRError.h"
 #include "QIRFaultInjection.h"
 
+#include <climits>
 #include <new>
 #include <string>
+#include <utility>
 
 _SEQUENCE_octet::_SEQUENCE_octet(unsigned int iLength, const unsigned char* iBytes)
 {
@@ -33,4 +35,11 @@ _SEQUENCE_octet* QIRNewSequenceOctet(unsigned int iLength, const unsigned char* 
   } catch (...) {
     return nullptr;  // the byte copy ran out of memory
   }
+}
+
+_SEQUENCE_octet* QIRNewSequenceOctet(std::vector<unsigned char>&& ioBytes)
+{
+  if (QIRCallShouldFail("NewSequenceOctet")) return nullptr;
+  if (ioBytes.size() > UINT_MAX) return nullptr;
+  return new (std::nothrow) _SEQUENCE_octet(std::move(ioBytes));
 }

@@ -465,7 +465,7 @@ bool DecodeToUTF8(const std::string& iEncoding, const xmlChar* iText, int iSize,
 
 // The document's text in iEncoding, indented, appended to oBytes; false for an unknown
 // encoding or for a text longer than the readers take (INT_MAX bytes).
-bool Serialise(Tree& iTree, const std::string& iEncoding, std::string& oBytes)
+bool Serialise(Tree& iTree, const std::string& iEncoding, QIRXMLInternal::TextOut& oBytes)
 {
   if (IsUTF8(iEncoding)) {
     QIRXMLInternal::WriteTree(iTree, iEncoding.c_str(), oBytes);
@@ -553,7 +553,7 @@ HRESULT DomBuilder::WriteToString(const QIRIDOMDocument_var& iDocument, QIRUnico
   return QIRGuarded([&] {
     if (QIRCallShouldFail("WriteToString")) return hr;
     const std::string encoding = EncodingOption(iOptionNames, iOptionValues);
-    std::string text;
+    QIRXMLInternal::TextOut text;
     if (!Serialise(*tree, encoding, text)) return hr;
     if (IsUTF8(encoding)) {
       hr = oText.BuildFromUTF8(text.data(), text.size());
@@ -576,7 +576,7 @@ HRESULT DomBuilder::WriteToFile(const QIRIDOMDocument_var& iDocument, const QIRU
   if (!tree || iPath.IsNull()) return hr;
   return QIRGuarded([&] {
     if (QIRCallShouldFail("WriteToFile")) return hr;
-    std::string text;
+    QIRXMLInternal::TextOut text;
     if (!Serialise(*tree, EncodingOption(iOptionNames, iOptionValues), text)) return hr;
     hr = QIRWriteFileAtomically(iPath.ConvertToChar(), text.data(), text.size());
     return hr;
@@ -603,14 +603,18 @@ xmlParserInputPtr QIRXMLInternal::InputOverBytes(xmlParserCtxtPtr iContext,
   return input;
 }
 
-HRESULT QIRXMLDirect::WriteUTF8(const QIRIDOMDocument_var& iDocument, std::string& oBytes)
+HRESULT QIRXMLDirect::WriteUTF8(const QIRIDOMDocument_var& iDocument,
+                                std::vector<unsigned char>& oBytes)
 {
   HRESULT hr = E_FAIL;
   Tree* tree = QIRXMLInternal::TreeOf(iDocument);
   if (!tree) return hr;
   return QIRGuarded([&] {
     if (QIRCallShouldFail("WriteToString")) return hr;
-    return Serialise(*tree, "UTF-8", oBytes) ? S_OK : hr;
+    QIRXMLInternal::TextOut text;
+    if (!Serialise(*tree, "UTF-8", text)) return hr;
+    oBytes = std::move(text.Bytes());
+    return S_OK;
   });
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <new>
 #include <string_view>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -632,10 +633,26 @@ QIRIDOMImplementation* QIRXMLInternal::NewImplementation()
 
 namespace {
 
-// The node and document behind a handle of this layer; false for another implementation.
-bool Reach(const QIRIDOMNode* iHandle, Node*& oNode, DomDocument*& oOwner)
+// The document behind a handle, null for another implementation. The classes are final, so
+// the exact type answers without a search of the hierarchy, which these calls would pay on
+// every part of every job.
+DomDocument* DocumentOf(QIRIDOMDocument* iHandle)
 {
-  const NodeAccess* access = dynamic_cast<const NodeAccess*>(iHandle);
+  if (iHandle && typeid(*iHandle) == typeid(DomDocument)) return static_cast<DomDocument*>(iHandle);
+  return dynamic_cast<DomDocument*>(iHandle);
+}
+
+// The node and document behind a handle of this layer; false for another implementation.
+bool Reach(QIRIDOMNode* iHandle, Node*& oNode, DomDocument*& oOwner)
+{
+  const NodeAccess* access = nullptr;
+  if (!iHandle) return false;
+  if (typeid(*iHandle) == typeid(DomElement))
+    access = static_cast<DomElement*>(iHandle);
+  else if (typeid(*iHandle) == typeid(DomDocument))
+    access = static_cast<DomDocument*>(iHandle);
+  else
+    access = dynamic_cast<const NodeAccess*>(iHandle);
   if (!access) return false;
   oNode = access->XmlNode();
   oOwner = access->Owner();
@@ -758,7 +775,7 @@ HRESULT QIRXMLDirect::NewElement(const QIRIDOMDocument_var& iDocument, const QIR
 {
   HRESULT hr = E_FAIL;
   oElement = nullptr;
-  DomDocument* document = dynamic_cast<DomDocument*>(iDocument.get());
+  DomDocument* document = DocumentOf(iDocument.get());
   if (!document || iTag.IsNull()) return hr;
   return QIRGuarded([&] {
     Node* element = NewElementNode(iTag, document->Content());
@@ -771,14 +788,14 @@ HRESULT QIRXMLDirect::NewElement(const QIRIDOMDocument_var& iDocument, const QIR
   });
 }
 
-HRESULT QIRXMLDirect::AppendChild(const QIRIDOMDocument_var& iDocument,
-                                  const QIRIDOMNode_var& iParent, QIRXMLInternal::Node* iElement)
+HRESULT QIRXMLDirect::AppendChild(const QIRIDOMDocument_var& iDocument, QIRIDOMNode* iParent,
+                                  QIRXMLInternal::Node* iElement)
 {
   HRESULT hr = E_FAIL;
   Node* parent = nullptr;
   DomDocument* owner = nullptr;
-  if (!iElement || iParent == NULL_var || !Reach(iParent.get(), parent, owner)) return hr;
-  if (owner != dynamic_cast<DomDocument*>(iDocument.get())) return hr;
+  if (!iElement || !Reach(iParent, parent, owner)) return hr;
+  if (owner != DocumentOf(iDocument.get())) return hr;
   return QIRGuarded([&] {
     if (QIRCallShouldFail("AppendChild")) return hr;
     return AppendNode(parent, iElement, owner);

@@ -14,7 +14,10 @@
 
 namespace QIRXMLInternal {
 
-void EscapeMarkup(const char* iText, bool iInAttribute, std::string& oText)
+namespace {
+
+template <class Out>
+void EscapeInto(const char* iText, bool iInAttribute, Out& oText)
 {
   const char* run = iText;
   for (const char* c = iText; *c; ++c) {
@@ -51,6 +54,13 @@ void EscapeMarkup(const char* iText, bool iInAttribute, std::string& oText)
   oText.append(run);
 }
 
+}  // namespace
+
+void EscapeMarkup(const char* iText, bool iInAttribute, std::string& oText)
+{
+  EscapeInto(iText, iInAttribute, oText);
+}
+
 namespace {
 
 const std::size_t kBlockSize = Tree::kBlockSize;
@@ -77,7 +87,8 @@ std::size_t DecodeOne(const unsigned char* iText, std::size_t iLeft, unsigned lo
 }
 
 // The libxml2 layout: two blanks a level, no deeper than thirty levels.
-void Indent(std::string& oText, int iLevel)
+template <class Out>
+void Indent(Out& oText, int iLevel)
 {
   oText.append(2 * static_cast<std::size_t>(std::min(iLevel, 30)), ' ');
 }
@@ -123,7 +134,8 @@ class EscapedDefaults {
   std::vector<std::string> _escaped;
 };
 
-void WriteDocumentType(Tree& iTree, std::string& oText)
+template <class Out>
+void WriteDocumentType(Tree& iTree, Out& oText)
 {
   xmlDocPtr holder = iTree.Declarations();
   xmlDtdPtr subset = holder ? holder->intSubset : nullptr;
@@ -150,7 +162,8 @@ bool HoldsText(const Node* iElement)
   return false;
 }
 
-void WriteStartTag(const Tree& iTree, const Node* iElement, std::string& oText)
+template <class Out>
+void WriteStartTag(const Tree& iTree, const Node* iElement, Out& oText)
 {
   oText += '<';
   oText += iElement->Name;
@@ -165,14 +178,15 @@ void WriteStartTag(const Tree& iTree, const Node* iElement, std::string& oText)
       if (const char* written = iTree.Written(attribute)) {
         oText += written;
       } else {
-        EscapeMarkup(attribute->Value, true, oText);
+        EscapeInto(attribute->Value, true, oText);
       }
       oText += '"';
     }
   }
 }
 
-void WriteCData(const char* iText, std::string& oText)
+template <class Out>
+void WriteCData(const char* iText, Out& oText)
 {
   if (!*iText) {
     oText += "<![CDATA[]]>";
@@ -192,7 +206,8 @@ void WriteCData(const char* iText, std::string& oText)
 
 // One node and what is under it, without recursion: a document may be as deep as the
 // parser lets it be.
-void WriteNode(Tree& iTree, Node* iTop, std::string& oText)
+template <class Out>
+void WriteNode(Tree& iTree, Node* iTop, Out& oText)
 {
   bool formatted = true;
   const Node* unformatted = nullptr;  // the element whose content is written as it is
@@ -218,7 +233,7 @@ void WriteNode(Tree& iTree, Node* iTop, std::string& oText)
         }
         break;
       case NodeKind::Text:
-        if (node->Value) EscapeMarkup(node->Value, false, oText);
+        if (node->Value) EscapeInto(node->Value, false, oText);
         break;
       case NodeKind::CData:
         WriteCData(node->Value ? node->Value : "", oText);
@@ -475,7 +490,7 @@ void Tree::SetDeclarations(xmlDocPtr iHolder)
   _declarations = iHolder;
 }
 
-void WriteTree(Tree& iTree, const char* iEncoding, std::string& oText)
+void WriteTree(Tree& iTree, const char* iEncoding, TextOut& oText)
 {
   // The text is about as long as the tree is large: most growth is spared.
   oText.reserve(oText.size() + iTree.Footprint() + iTree.Footprint() / 4);

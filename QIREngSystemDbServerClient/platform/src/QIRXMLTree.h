@@ -5,6 +5,7 @@
 // text; what it keeps afterwards is the document type definition, in a document of its own.
 
 #include <cstddef>
+#include <cstring>
 #include <libxml/tree.h>
 #include <string>
 #include <string_view>
@@ -118,9 +119,41 @@ class Tree {
   xmlDocPtr _declarations = nullptr;
 };
 
+// The writer's output: appended to as a string is, held as bytes that a sequence takes over
+// without a copy.
+class TextOut {
+ public:
+  TextOut& append(const char* iText, std::size_t iSize)
+  {
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(iText);
+    _bytes.insert(_bytes.end(), bytes, bytes + iSize);
+    return *this;
+  }
+  TextOut& append(const char* iText) { return append(iText, std::strlen(iText)); }
+  TextOut& append(std::size_t iCount, char iChar)
+  {
+    _bytes.insert(_bytes.end(), iCount, static_cast<unsigned char>(iChar));
+    return *this;
+  }
+  TextOut& operator+=(char iChar)
+  {
+    _bytes.push_back(static_cast<unsigned char>(iChar));
+    return *this;
+  }
+  TextOut& operator+=(const char* iText) { return append(iText); }
+  TextOut& operator+=(const std::string& iText) { return append(iText.data(), iText.size()); }
+  void reserve(std::size_t iSize) { _bytes.reserve(iSize); }
+  std::size_t size() const { return _bytes.size(); }
+  const char* data() const { return reinterpret_cast<const char*>(_bytes.data()); }
+  std::vector<unsigned char>& Bytes() { return _bytes; }
+
+ private:
+  std::vector<unsigned char> _bytes;
+};
+
 // The document's text as UTF-8, in the layout libxml2's indented output has, the encoding
 // name iEncoding in the declaration. Appended to oText.
-void WriteTree(Tree& iTree, const char* iEncoding, std::string& oText);
+void WriteTree(Tree& iTree, const char* iEncoding, TextOut& oText);
 
 // Appends iText with markup escaped as libxml2 escapes it; in an attribute also the quote and
 // the blanks that a reader would fold into spaces.
