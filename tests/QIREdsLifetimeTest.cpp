@@ -162,6 +162,7 @@ TEST(QIREdsLifetime, XMLParser_ReplacedDocumentGoesAtOnceAfterLookups)
     for (const auto& replace : replacements) {
       QIRListValQIRUnicodeString names, values, types;
       EXPECT_EQ(parser.GetJobInput("J1", names, values, types), S_OK);  // builds the index
+      EXPECT_EQ(parser.GetJobDefinition(names, values, types), S_OK);   // and the job list
       ASSERT_EQ(replace(), S_OK);
       EXPECT_EQ(Live(), unindexed) << "the index kept the replaced document";
     }

@@ -197,6 +197,52 @@ TEST(QIREdsXMLParser, JobLookup_FollowsEveryChangeOfTheDocument)
   EXPECT_EQ(ChildTags(JobAt(parser, 0)), "EDB_JobOutData");
 }
 
+// The readers answer from what they gathered of a job and of the document only while
+// nothing changed it: every change through the caller's handles shows at the next read.
+TEST(QIREdsXMLParser, Readers_FollowChangesMadeThroughHandles)
+{
+  QIREdsXMLParser parser;
+  parser.Init("EDB_Jobs", "1");
+  parser.AppendJobDefinition("J1", "t", "");
+  parser.InsertJobInput("J1", "a", "1", "s");
+  Strings names, values, types;
+  const auto inputs = [&] {
+    names.RemoveAll(), values.RemoveAll(), types.RemoveAll();
+    EXPECT_EQ(parser.GetJobInput("J1", names, values, types), S_OK);
+    return Join(names) + "=" + Join(values);
+  };
+  EXPECT_EQ(inputs(), "a=1");
+
+  // A part added deeper under the job, by handles, is one of its parts.
+  QIRIDOMDocument_var document = parser.GetDocument();
+  QIRIDOMElement_var group, part;
+  document->CreateElement("Group", group);
+  document->CreateElement("EDB_JobInData", part);
+  part->SetAttribute("EDB_iAttrName", "b");
+  group->AppendChild(QIRIDOMNode_var(part.get()));
+  JobAt(parser, 0)->AppendChild(QIRIDOMNode_var(group.get()));
+  EXPECT_EQ(inputs(), "a|b=1|");
+  part->SetAttribute("EDB_iAttrValue", "2");
+  EXPECT_EQ(inputs(), "a|b=1|2");
+  parser.GetRoot()->AppendChild(QIRIDOMNode_var(group.get()));  // out of the job again
+  EXPECT_EQ(inputs(), "a=1");
+
+  // A job added by handles is listed, and a job renamed by handles is found by its new name.
+  Strings ids, jobTypes, jobInputs;
+  QIRIDOMElement_var job;
+  document->CreateElement("EDB_Job", job);
+  job->SetAttribute("EDB_Id", "J2");
+  parser.GetRoot()->AppendChild(QIRIDOMNode_var(job.get()));
+  ASSERT_EQ(parser.GetJobDefinition(ids, jobTypes, jobInputs), S_OK);
+  EXPECT_EQ(Join(ids), "J1|J2");
+  JobAt(parser, 0)->SetAttribute("EDB_Id", "J9");
+  EXPECT_EQ(TypeOf(parser, "J1"), "-");
+  EXPECT_EQ(TypeOf(parser, "J9"), "t");
+  names.RemoveAll(), values.RemoveAll(), types.RemoveAll();
+  EXPECT_EQ(parser.GetJobInput("J9", names, values, types), S_OK);
+  EXPECT_EQ(Join(names), "a");
+}
+
 TEST(QIREdsXMLParser, Failures_CodesAndWhatIsLeft)
 {
   QIREdsXMLParser parser, empty;

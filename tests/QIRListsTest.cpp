@@ -3,6 +3,7 @@
 #include "QIRError.h"
 
 #include <gtest/gtest.h>
+#include <utility>
 
 TEST(QIRLists, InsertAtLocateAndAppendToItself)
 {
@@ -17,6 +18,23 @@ TEST(QIRLists, InsertAtLocateAndAppendToItself)
   EXPECT_EQ(list.Locate("a", 2), 4);
   EXPECT_EQ(list.Locate("a", 5), 0);
   EXPECT_EQ(list.Locate("b", -3), 2);
+}
+
+TEST(QIRLists, MovedInAndReservedItemsStayInOrder)
+{
+  QIRListValQIRUnicodeString list;
+  list.Append("a");
+  list.Reserve(0);  // smaller than the size: nothing changes
+  list.Reserve(4);
+  const QIRUnicodeString* first = &list[1];
+  QIRUnicodeString moved("b\xC3\xA9");
+  list.Append(std::move(moved));
+  list.Append(QIRUnicodeString("c"));
+  EXPECT_EQ(&list[1], first);  // room was made before
+  EXPECT_TRUE(moved.IsNull());
+  ASSERT_EQ(list.Size(), 3);
+  EXPECT_STREQ(list[2].ConvertToChar(), "b\xC3\xA9");
+  EXPECT_EQ(list[2].GetLengthInChar(), 2);
 }
 
 TEST(QIRLists, OutOfRange_RaisesPlatformError)
