@@ -336,6 +336,30 @@ TEST(QIREdsXMLParser, Writers_RefuseWhatNoLoaderReadsBack)
   EXPECT_TRUE(values[1] == value);
 }
 
+// Values are looked at several bytes at a time: a character XML cannot carry is found at any
+// place of a long value, and the "&" that count five are counted up to the last one.
+TEST(QIREdsXMLParser, Writers_LookAtEveryPlaceOfALongValue)
+{
+  QIREdsXMLParser parser;
+  ASSERT_EQ(parser.Init("EDB_Jobs", "1"), S_OK);
+  ASSERT_EQ(parser.AppendJobDefinition("J1", "T", "i"), S_OK);
+  const std::string plain = "abcdefghijklmnopqrstuvwx";
+  for (std::size_t at = 0; at < plain.size(); ++at) {
+    SCOPED_TRACE(at);
+    std::string value = plain;
+    value[at] = '\x1F';
+    EXPECT_EQ(parser.InsertJobOutput("J1", "N", value.c_str(), "t"), E_INVALIDARG);
+    value.replace(at, 1, "\xEF\xBF\xBE");
+    EXPECT_EQ(parser.InsertJobOutput("J1", "N", value.c_str(), "t"), E_INVALIDARG);
+    value = plain;
+    value[at] = '\x7F';
+    EXPECT_EQ(parser.InsertJobOutput("J1", "N", value.c_str(), "t"), S_OK);
+  }
+  const std::string amps(QIREdsXMLParser::kLargestValue / 5, '&');
+  EXPECT_EQ(parser.InsertJobOutput("J1", "N", amps.c_str(), "t"), S_OK);
+  EXPECT_EQ(parser.InsertJobOutput("J1", "N", (amps + "&").c_str(), "t"), E_INVALIDARG);
+}
+
 TEST(QIREdsXMLParser, DumpXML_OnlyWithTraceVariable)
 {
   QIREdsXMLParser parser;

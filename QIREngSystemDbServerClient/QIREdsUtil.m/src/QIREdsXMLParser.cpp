@@ -122,7 +122,11 @@ bool CanCarry(const QIRUnicodeString& iValue)
   long held = size;
   // The string holds valid UTF-8: each sequence is decoded on trust.
   const unsigned char* text = reinterpret_cast<const unsigned char*>(iValue.ConvertToChar());
-  for (int at = 0; at < size;) {
+  int at = 0;
+  // Where even a text of "&" fits, printable ASCII needs no look byte by byte.
+  if (size <= QIREdsXMLParser::kLargestValue / 5)
+    while (at + 8 <= size && QIRXMLDirect::IsPrintableAscii(text + at)) at += 8;
+  while (at < size) {
     const unsigned char lead = text[at];
     if (lead >= 0x20 && lead < 0x80) {
       if (lead == '&' && (held += 4) > QIREdsXMLParser::kLargestValue) return false;

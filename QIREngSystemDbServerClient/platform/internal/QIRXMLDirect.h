@@ -8,6 +8,8 @@
 #include "QIRXMLServices.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +20,17 @@ class Tree;
 }  // namespace QIRXMLInternal
 
 namespace QIRXMLDirect {
+
+// True when the eight bytes at iBytes are all printable ASCII (0x20 to 0x7F): text that any
+// check of what XML carries lets through without a closer look.
+inline bool IsPrintableAscii(const unsigned char* iBytes)
+{
+  std::uint64_t word;
+  std::memcpy(&word, iBytes, sizeof word);
+  const std::uint64_t high = 0x8080808080808080ULL;
+  const std::uint64_t below = (word - 0x2020202020202020ULL) & ~word & high;  // a byte < 0x20
+  return ((word & high) | below) == 0;
+}
 
 // The builder's WriteToString with the options "QIREncoding" "UTF-8" and
 // "QIRExpandEntityReferences" "true", as bytes (oBytes is replaced).

@@ -1,5 +1,7 @@
 #include "QIRXMLTree.h"
 
+#include "QIRXMLDirect.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -512,6 +514,7 @@ bool IsXmlText(const char* iText, std::size_t iSize)
 {
   const unsigned char* text = reinterpret_cast<const unsigned char*>(iText);
   std::size_t at = 0;
+  while (at + 8 <= iSize && QIRXMLDirect::IsPrintableAscii(text + at)) at += 8;
   while (at < iSize) {
     if (text[at] >= 0x20 && text[at] < 0x80) {
       ++at;
