@@ -380,10 +380,16 @@ const char* Tree::Intern(const char* iText, std::size_t iSize)
 
 const char* Tree::Share(const char* iText, std::size_t iSize)
 {
+  // Indentation is one text a depth: the last shared text of each size is tried first.
+  const char** recent = iSize < kRecentShared ? &_recentShared[iSize] : nullptr;
+  if (recent && *recent && std::memcmp(*recent, iText, iSize) == 0) return *recent;
   const auto found = _shared.find(std::string_view(iText, iSize));
-  if (found != _shared.end()) return found->data();
-  const char* copy = Copy(iText, iSize);
-  _shared.insert(std::string_view(copy, iSize));
+  const char* copy = found != _shared.end() ? found->data() : nullptr;
+  if (!copy) {
+    copy = Copy(iText, iSize);
+    _shared.insert(std::string_view(copy, iSize));
+  }
+  if (recent) *recent = copy;
   return copy;
 }
 

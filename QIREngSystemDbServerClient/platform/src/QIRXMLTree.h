@@ -111,6 +111,8 @@ class Tree {
   std::size_t _left = 0;
   std::unordered_set<std::string_view> _names;
   std::unordered_set<std::string_view> _shared;
+  static const std::size_t kRecentShared = 65;
+  const char* _recentShared[kRecentShared] = {};
   std::unordered_set<const Attribute*> _namespaces;
   std::unordered_map<const Attribute*, const char*> _written;
   // Names by a short hash, looked at before the set: a document uses few, over and over.
