@@ -9,7 +9,9 @@
 // "AppendChild", "GetElementsByTagName", "Item", "WriteToString", "WriteToFile",
 // "NewSequenceOctet", "FOpen", and the steps of QIRWriteFileAtomically: "WriteFileOpen",
 // "WriteFileWrite" (half the bytes are written first), "WriteFileFlush", "WriteFileSync",
-// "WriteFileClose" (the file is closed all the same), "WriteFileRename".
+// "WriteFileClose" (the file is closed all the same), "WriteFileRename"; and "StreamedParse",
+// whose failure makes a parse read the document as one with entities is read, through
+// libxml2's own tree.
 
 // Arms iPoint: its (iSkip + 1)-th call from now on fails, once. Arming a point again
 // replaces its count; other points stay armed. A name not listed above aborts the process.

@@ -37,6 +37,7 @@ constexpr const char* kPoints[] = {
     "WriteFileSync",
     "WriteFileClose",
     "WriteFileRename",
+    "StreamedParse",
 };
 
 // Tested first and alone, so that an unarmed process pays one load per call.

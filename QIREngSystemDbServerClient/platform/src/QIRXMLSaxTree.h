@@ -35,6 +35,9 @@ struct SaxTarget {
   static const std::size_t kNames = 64;
   const xmlChar* NameKeys[kNames] = {};
   const char* NameValues[kNames] = {};
+  // A validated parse: attributes that libxml2's tables of identifiers and references may
+  // still read, taken off their freed elements and freed by ReleaseNodes.
+  xmlAttrPtr Kept = nullptr;
 };
 
 // The target of the parse running on iContext; null for the events of a nested parse. The
@@ -45,6 +48,14 @@ SaxTarget* TargetOf(void* iContext);
 void Install(xmlSAXHandler& ioHandler);
 // Turns the text gathered so far into its node.
 void FlushText(SaxTarget& ioTarget);
+
+// As Install, and libxml2 builds its own nodes beside the tree, which its validation reads;
+// each element's content and attributes are freed once the element is validated
+// (QIRXMLSaxValidation.cpp).
+void InstallValidating(xmlSAXHandler& ioHandler);
+// After the parse: frees what is left of libxml2's nodes, the document type excepted, in
+// iDocument (may be null) and in ioTarget.
+void ReleaseNodes(SaxTarget& ioTarget, xmlDocPtr iDocument);
 
 }  // namespace QIRXMLSaxTree
 
