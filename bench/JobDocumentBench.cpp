@@ -8,6 +8,7 @@
 //   JobDocumentBench --peak SIDE N                 one pass of one side at N, for
 //                                                  /usr/bin/time -v; SIDE is workload,
 //                                                  baseline, pugixml or tinyxml2
+//   JobDocumentBench --write FILE N                the library's document of N jobs, as a file
 
 #include "QIREdsXMLParser.h"
 
@@ -673,11 +674,26 @@ int RunPeak(const char* iSide, const char* iJobs)
   return 0;
 }
 
+// For measuring what reads a large job document, apart from what wrote it.
+int RunWrite(const char* iPath, const char* iJobs)
+{
+  const int jobs = std::atoi(iJobs);
+  if (jobs <= 0) {
+    std::fprintf(stderr, "usage: JobDocumentBench --write FILE N\n");
+    return 2;
+  }
+  QIREdsXMLParser document;
+  if (WriteJobs(document, jobs) && SUCCEEDED(document.GenerateFile(iPath))) return 0;
+  std::fprintf(stderr, "JobDocumentBench: %s cannot be written\n", iPath);
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
   if (argc == 4 && std::strcmp(argv[1], "--peak") == 0) return RunPeak(argv[2], argv[3]);
+  if (argc == 4 && std::strcmp(argv[1], "--write") == 0) return RunWrite(argv[2], argv[3]);
   bool smoke = false;
   std::vector<char*> args;
   for (int i = 0; i < argc; ++i) {

@@ -1,11 +1,12 @@
 // A job document loads from a stream exactly when libxml2's tree parser, set up as the library
-// has always set it up, accepts the same bytes: however the document is held in memory, no
-// text may become loadable or stop being loadable. Checked without and with validation.
+// sets it up, accepts the same bytes: however the document is held in memory, no text may
+// become loadable or stop being loadable. Checked without and with validation.
 //
 // The reference parse below is that setup, kept here on purpose rather than shared with the
-// library: options, encoding, the only external resource ever read (the document type
-// definition of a validated load, through the resolver or as a local file) and the refusal of
-// every other external entity.
+// library: options (those the library has always used, never XML_PARSE_HUGE), encoding, the
+// text read where it lies as libxml2 reads a string, the only external resource ever read (the
+// document type definition of a validated load, through the resolver or as a local file) and
+// the refusal of every other external entity.
 
 #include "QIREdsXMLParser.h"
 #include "QIRSequenceOctet.h"
@@ -153,17 +154,26 @@ class ReferenceScope {
 
 // Stream text is UTF-8 whatever it declares, entity references are left unexpanded, nothing
 // comes from the network, and text after the document element (libxml2 stops quietly at a NUL)
-// is an error.
+// is an error. The text is an input without buffer, as libxml2 makes for a string
+// (xmlCtxtReadDoc): libxml2 2.9 holds a buffered input to the lookahead limit of streamed
+// input, refusing some documents over 10 MB ("Huge input lookup"), and a string to no such limit.
 bool ReferenceAccepts(const std::uint8_t* iData, std::size_t iSize, bool iValidate)
 {
   if (iSize == 0 || iSize > INT_MAX) return false;
   Reference reference;
   reference.Validate = iValidate;
   const ReferenceScope scope(reference);
-  std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> context(
-      xmlCreateMemoryParserCtxt(reinterpret_cast<const char*>(iData), static_cast<int>(iSize)),
-      xmlFreeParserCtxt);
-  if (!context || !context->input || !context->sax) return false;
+  const std::string text(reinterpret_cast<const char*>(iData), iSize);  // and a 0 byte after
+  std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> context(xmlNewParserCtxt(),
+                                                                     xmlFreeParserCtxt);
+  if (!context || !context->sax) return false;
+  xmlParserInputPtr string = xmlNewInputStream(context.get());
+  if (!string) return false;
+  string->base = reinterpret_cast<const xmlChar*>(text.data());
+  string->cur = string->base;
+  string->end = string->base + iSize;
+  string->length = static_cast<int>(iSize);
+  if (inputPush(context.get(), string) < 0) return false;
   int options = XML_PARSE_NONET | XML_PARSE_IGNORE_ENC;
   if (iValidate) options |= XML_PARSE_DTDLOAD | XML_PARSE_DTDVALID;
   xmlCtxtUseOptions(context.get(), options);

@@ -178,6 +178,31 @@ TEST_F(QIRXMLServices, Encoding_DeclaredAndConverted)
   EXPECT_EQ(E_FAIL, _builder->WriteToFile(document, (kData + "no/such/dir/x.xml").c_str(), {}, {}));
 }
 
+// A file that libxml2 reads as UTF-8 is read where it lies; one that it converts, or refuses
+// for its label, goes through libxml2's input buffer as before.
+TEST_F(QIRXMLServices, Encoding_OnlyUTF8ReadInPlace)
+{
+  const std::string path = std::filesystem::temp_directory_path().string() + "/qireds-encoding-" +
+                           std::to_string(getpid()) + ".xml";
+  struct Case {
+    std::string Bytes;
+    HRESULT Code;
+  } const cases[] = {
+      {"\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf8\"?><a b=\"\xC3\xA9\"/>", S_OK},
+      {"\xFF\xFE<\0a\0 \0b\0=\0\"\0\xE9\0\"\0/\0>\0"s, S_OK},  // UTF-16 by its mark
+      {"<?xml version=\"1.0\" encoding=\"UTF-16\"?><a b=\"\xC3\xA9\"/>", E_FAIL},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Bytes.substr(0, 12));
+    std::ofstream(path, std::ios::binary) << c.Bytes;
+    QIRIDOMDocument_var document;
+    ASSERT_EQ(c.Code, ParseFile(path, document));
+    if (FAILED(c.Code)) continue;
+    EXPECT_EQ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a b=\"\xC3\xA9\"/>\n", Write(document));
+  }
+  std::remove(path.c_str());
+}
+
 TEST_F(QIRXMLServices, Nodes_AttributesTypesAndLifetime)
 {
   QIRIDOMDocument_var document;

@@ -3,6 +3,12 @@
 /// \file
 /// One XML document held in memory, moved to and from a file, a UTF-8 octet sequence or a new
 /// empty document. Every operation returns its code and lets no exception out.
+///
+/// Loads read texts of up to 2^31 - 1 bytes (INT_MAX) and accept what libxml2 accepts, within
+/// its limits: 10,000,000 bytes a value or text as libxml2 holds it, 257 levels of elements,
+/// bounded entity expansion. A file in an encoding other than UTF-8 is also held to libxml2's
+/// lookahead limit, which refuses some texts over 10,000,000 bytes ("Huge input lookup"); UTF-8
+/// text is not.
 
 #include "QIRCodes.h"
 #include "QIRExport.h"

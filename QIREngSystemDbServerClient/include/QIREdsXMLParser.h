@@ -10,8 +10,10 @@
 /// carry (no control character but tab, line feed and carriage return, no U+FFFE or U+FFFF)
 /// and at most QIREdsXMLParser::kLargestValue bytes of UTF-8, each "&" counting five (a loader
 /// keeps it as a character reference); any other value gives E_INVALIDARG and nothing is
-/// written. A generated text is at most 2^31 - 1 bytes (INT_MAX), the most the
-/// loaders read; a larger document fails to generate (E_FAIL) rather than be written unreadable.
+/// written. They take any number of values. A generated text is at most 2^31 - 1 bytes
+/// (INT_MAX), the most the loaders read; a larger document fails to generate (E_FAIL) rather
+/// than be written unreadable. Whatever is written loads back whole, through LoadStream and
+/// LoadFile, also validated when the document names a definition that it satisfies.
 
 #include "QIRCodes.h"
 #include "QIREdsDomParser.h"

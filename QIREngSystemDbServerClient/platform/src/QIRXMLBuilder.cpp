@@ -269,11 +269,52 @@ namespace {
 
 typedef std::unique_ptr<xmlParserCtxt, void (*)(xmlParserCtxtPtr)> Context;
 
-// A context over the bytes with this layer's options and message handlers.
-Context NewContext(const char* iBytes, std::size_t iSize, bool iUnicodeText, const char* iName,
-                   ParseState& ioState, bool iExpand)
+// Set by the parse of a file's first bytes, once libxml2 has decided how it reads the text.
+struct EncodingProbe {
+  bool AsItIs = false;
+};
+
+void ProbeEncoding(void* iContext)
 {
-  Context context(xmlCreateMemoryParserCtxt(iBytes, static_cast<int>(iSize)), xmlFreeParserCtxt);
+  xmlParserCtxtPtr context = static_cast<xmlParserCtxtPtr>(iContext);
+  const xmlParserInput* input = context->input;
+  // Labelled UTF-16 but left unconverted, a text is refused for that by the buffered reading
+  // alone.
+  const xmlChar* declared = context->encoding;
+  static_cast<EncodingProbe*>(context->_private)->AsItIs =
+      input && input->buf && !input->buf->encoder &&
+      (!declared || xmlStrcasecmp(declared, reinterpret_cast<const xmlChar*>("UTF-8")) == 0 ||
+       xmlStrcasecmp(declared, reinterpret_cast<const xmlChar*>("UTF8")) == 0);
+  xmlStopParser(context);
+}
+
+void Quiet(void* /*iContext*/, xmlErrorPtr /*iError*/) {}
+
+// Whether libxml2 reads a file's text without converting it, asked of libxml2 itself: a parse
+// of the first bytes stops where the document starts, after the byte order mark and the
+// declaration that decide. A declaration that does not fit in them leaves the answer no.
+bool ReadsAsItIs(const char* iBytes, std::size_t iSize)
+{
+  Context context(
+      xmlCreateMemoryParserCtxt(iBytes, static_cast<int>(std::min<std::size_t>(iSize, 4096))),
+      xmlFreeParserCtxt);
+  if (!context || !context->sax) return false;
+  EncodingProbe probe;
+  xmlCtxtUseOptions(context.get(), XML_PARSE_NONET);
+  context->_private = &probe;
+  context->sax->serror = Quiet;
+  context->sax->startDocument = ProbeEncoding;
+  xmlParseDocument(context.get());
+  return probe.AsItIs;
+}
+
+// A context over the bytes with this layer's options and message handlers; oCopied tells
+// whether libxml2 holds its own copy of the bytes.
+Context NewContext(const char* iBytes, std::size_t iSize, bool iUnicodeText, const char* iName,
+                   ParseState& ioState, bool iExpand, bool& oCopied)
+{
+  Context context(QIRXMLInternal::NewTextContext(iBytes, iSize, iUnicodeText, oCopied),
+                  xmlFreeParserCtxt);
   if (!context || !context->input || !context->sax) return Context(nullptr, xmlFreeParserCtxt);
   int options = XML_PARSE_NONET;
   if (iExpand) options |= XML_PARSE_NOENT;
@@ -310,8 +351,9 @@ HRESULT ParseToLibxmlTree(const char* iBytes, std::size_t iSize, bool iUnicodeTe
                           const char* iName, ParseState& ioState, bool iExpand,
                           std::string* ioCopied, std::unique_ptr<Tree>& oTree)
 {
-  Context context = NewContext(iBytes, iSize, iUnicodeText, iName, ioState, iExpand);
-  if (ioCopied) std::string().swap(*ioCopied);
+  bool copied = false;
+  Context context = NewContext(iBytes, iSize, iUnicodeText, iName, ioState, iExpand, copied);
+  if (ioCopied && copied) std::string().swap(*ioCopied);
   if (!context) return E_FAIL;
   xmlParseDocument(context.get());
   std::unique_ptr<xmlDoc, void (*)(xmlDocPtr)> document(context->myDoc, xmlFreeDoc);
@@ -331,8 +373,9 @@ HRESULT ParseToTree(const char* iBytes, std::size_t iSize, bool iUnicodeText, co
                     ParseState& ioState, bool iExpand, std::string* ioCopied,
                     std::unique_ptr<Tree>& oTree)
 {
-  Context context = NewContext(iBytes, iSize, iUnicodeText, iName, ioState, iExpand);
-  if (ioCopied) std::string().swap(*ioCopied);
+  bool copied = false;
+  Context context = NewContext(iBytes, iSize, iUnicodeText, iName, ioState, iExpand, copied);
+  if (ioCopied && copied) std::string().swap(*ioCopied);
   if (!context) return E_FAIL;
   auto tree = std::make_unique<Tree>();
   SaxTarget target;
@@ -385,7 +428,7 @@ bool FitsOneParse(std::size_t iSize, const ParseState& iState, const char* iName
 // Parses iSize bytes named iName. Unicode text is read as UTF-8 whatever it declares; a file
 // follows its own declaration. A document with entities needs libxml2's tree; any other goes
 // straight into ours, validated or not. The bytes of a file (ioFile) are let go once libxml2
-// holds its copy, and read again in the rare case of a second reading.
+// holds a copy (of a text it converts), and read again in the rare case of a second reading.
 HRESULT ParseBytes(const char* iBytes, std::size_t iSize, bool iUnicodeText, const char* iName,
                    ParseState& ioState, bool iExpand, std::string* ioFile,
                    QIRIDOMDocument_var& oDocument)
@@ -643,15 +686,50 @@ HRESULT QIRXMLDirect::ParseUTF8(const char* iBytes, std::size_t iSize, const cha
     if (QIRCallShouldFail("CreateInputSourceFromBuffer")) return E_FAIL;
     if (!iBytes || QIRUTF8::ValidPrefix(iBytes, iSize) != iSize) return E_FAIL;
     SetUpOnce();
+    // libxml2 reads the text in place up to a terminating NUL, which the caller's bytes need
+    // not have: the one copy of a load.
+    const std::string text(iBytes, iSize);
     ParseState state;
     state.Resolver = iResolver.get();
     state.Handler = iHandler.get();
     state.Validate = iValidate;
     const ActiveParse active(&state);
-    return ParseBytes(iBytes, iSize, true, iName, state, iExpand, nullptr, oDocument);
+    return ParseBytes(text.c_str(), text.size(), true, iName, state, iExpand, nullptr, oDocument);
   });
   if (FAILED(hr)) oDocument = NULL_var;
   return hr;
+}
+
+
+xmlParserCtxtPtr QIRXMLInternal::NewTextContext(const char* iBytes, std::size_t iSize,
+                                                bool iUnicodeText, bool& oCopied)
+{
+  oCopied = false;
+  if (!iBytes || iSize == 0 || iSize > INT_MAX) return nullptr;
+  if (!iUnicodeText && !ReadsAsItIs(iBytes, iSize)) {
+    oCopied = true;
+    return xmlCreateMemoryParserCtxt(iBytes, static_cast<int>(iSize));
+  }
+  // An input without a buffer, as libxml2 makes for a string (xmlCtxtReadDoc). libxml2 2.9
+  // holds buffered input to the lookahead limit of streamed input: near the end of its buffer
+  // it stops ("Huge input lookup") once 10,000,000 bytes lie behind, so that a large document
+  // whose last start tag is long fails. A string it reads to the end, limits otherwise alike.
+  xmlParserCtxtPtr context = xmlNewParserCtxt();
+  if (!context) return nullptr;
+  xmlParserInputPtr input = xmlNewInputStream(context);
+  if (!input) {
+    xmlFreeParserCtxt(context);
+    return nullptr;
+  }
+  input->base = reinterpret_cast<const xmlChar*>(iBytes);
+  input->cur = input->base;
+  input->end = input->base + iSize;
+  input->length = static_cast<int>(iSize);
+  if (inputPush(context, input) < 0) {  // which has freed the input
+    xmlFreeParserCtxt(context);
+    return nullptr;
+  }
+  return context;
 }
 
 const IID IID_QIRIXMLDOMDocumentBuilder = {"QIRIXMLDOMDocumentBuilder",

@@ -207,7 +207,8 @@ void OnEntityDeclaration(void* iContext, const xmlChar* iName, int iType, const 
 Tree ParseBytes(const std::string& iBytes, const std::string& iName, CheckState& ioState,
                 int iOptions, resolveEntitySAXFunc iServe, Context& oContext)
 {
-  oContext.reset(xmlCreateMemoryParserCtxt(iBytes.data(), static_cast<int>(iBytes.size())));
+  bool copied = false;  // iBytes outlives the parse either way
+  oContext.reset(QIRXMLInternal::NewTextContext(iBytes.data(), iBytes.size(), false, copied));
   Context& context = oContext;
   if (!context || !context->input || !context->sax) {
     Record(ioState, iName, 0, 0, "the parser cannot start");

@@ -5,6 +5,7 @@
 #include "QIRXMLServices.h"
 #include "QIRXMLTree.h"
 
+#include <cstddef>
 #include <libxml/parser.h>
 #include <memory>
 #include <string>
@@ -41,6 +42,14 @@ bool ReadWholeFile(const char* iPath, std::string& oBytes);
 // cannot make one.
 xmlParserInputPtr InputOverBytes(xmlParserCtxtPtr iContext, const std::string& iBytes,
                                  const std::string& iName);
+
+// A parser context over the iSize bytes of a document (at most INT_MAX, followed by a 0 byte).
+// Text that libxml2 reads without converting it (stream text, read as UTF-8 whatever it
+// declares, and a file that libxml2 finds to be UTF-8) is read where it lies, as libxml2
+// reads a string: the bytes must then outlive the context, and oCopied is false. Only a text
+// in another encoding is copied into libxml2's input buffer. Null when libxml2 cannot make one.
+xmlParserCtxtPtr NewTextContext(const char* iBytes, std::size_t iSize, bool iUnicodeText,
+                                bool& oCopied);
 
 }  // namespace QIRXMLInternal
 
