@@ -53,13 +53,19 @@ HRESULT ReadEachElement(const QIRXMLDirect::ElementList& iList, const QIRUnicode
 {
   HRESULT hr = iCode;
   const unsigned int length = iList.Length();
-  for (int k = 0; k < iCount; ++k)
+  // The names are found in the document once, not once an element.
+  const int kMostResolved = 8;
+  QIRXMLDirect::ElementList::Name resolved[kMostResolved];
+  for (int k = 0; k < iCount; ++k) {
     oLists[k]->Reserve(oLists[k]->Size() + static_cast<int>(std::min(length, 1u << 30)));
+    if (k < kMostResolved) resolved[k] = iList.Resolve(iNames[k]);
+  }
   for (unsigned int i = 0; i < length; ++i) {
     if (FAILED(iList.Item(i))) continue;
     for (int k = 0; k < iCount; ++k) {
       QIRUnicodeString value;
-      const HRESULT read = iList.GetAttribute(i, iNames[k], value);
+      const HRESULT read = k < kMostResolved ? iList.GetAttribute(i, resolved[k], value)
+                                             : iList.GetAttribute(i, iNames[k], value);
       const bool counts = k == 0 || iEveryReadCounts;
       if (counts) hr = read;
       if (FAILED(read) && counts) return hr;

@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace QIRXMLInternal {
@@ -64,21 +63,25 @@ class ElementList {
   HRESULT Item(unsigned int iIndex) const;
   // As Item(iIndex): a handle on the element.
   HRESULT Item(unsigned int iIndex, QIRIDOMElement_var& oElement) const;
+  // An attribute name as the document knows it, found once for reading it of element after
+  // element; true while the document is unchanged.
+  struct Name {
+    const QIRUnicodeString* Text;
+    const char* Interned;  // null when no name of the document is Text
+  };
+  Name Resolve(const QIRUnicodeString& iName) const;
   // As GetAttribute(iName) on element iIndex (below Length()): declared defaults included.
+  HRESULT GetAttribute(unsigned int iIndex, const Name& iName, QIRUnicodeString& oValue) const;
   HRESULT GetAttribute(unsigned int iIndex, const QIRUnicodeString& iName,
-                       QIRUnicodeString& oValue) const;
+                       QIRUnicodeString& oValue) const
+  {
+    return GetAttribute(iIndex, Resolve(iName), oValue);
+  }
 
  private:
-  // The tree's copy of iName, null when no name of the tree is iName; the last few asked
-  // are kept, a reader asking the same names of element after element.
-  const char* Interned(const QIRUnicodeString& iName) const;
-
   QIRIDOMNode_var _root;  // keeps the document, and so every element listed, alive
   QIRXMLInternal::Tree* _tree = nullptr;
   std::vector<QIRXMLInternal::Node*> _elements;
-  static const int kNamesKept = 4;
-  mutable std::string_view _names[kNamesKept];
-  mutable int _nextName = 0;
 };
 
 // As iDocument->CreateElement(iTag), then SetAttribute(iNames[k], iValues[k]) for each k

@@ -702,7 +702,7 @@ HRESULT QIRXMLDirect::ElementList::Select(const ElementList& iKept, const QIRUni
     if (QIRCallShouldFail("GetElementsByTagName")) return hr;
     const char* tag = iTag.ConvertToChar();
     const bool any = std::strcmp(tag, "*") == 0;
-    const char* interned = iKept.Interned(iTag);
+    const char* interned = InternedName(iTag, *iKept._tree);
     if (any)
       _elements = iKept._elements;
     else if (interned)
@@ -719,7 +719,6 @@ void QIRXMLDirect::ElementList::Clear()
   _root = NULL_var;
   _tree = nullptr;
   _elements.clear();
-  for (std::string_view& name : _names) name = std::string_view();
 }
 
 HRESULT QIRXMLDirect::ElementList::Item(unsigned int iIndex) const
@@ -741,29 +740,20 @@ HRESULT QIRXMLDirect::ElementList::Item(unsigned int iIndex, QIRIDOMElement_var&
   });
 }
 
-const char* QIRXMLDirect::ElementList::Interned(const QIRUnicodeString& iName) const
+QIRXMLDirect::ElementList::Name QIRXMLDirect::ElementList::Resolve(
+    const QIRUnicodeString& iName) const
 {
-  const char* text = iName.ConvertToChar();
-  const std::size_t size = static_cast<std::size_t>(iName.GetLengthInByte());
-  const std::string_view wanted(text, size);
-  for (const std::string_view& name : _names)
-    if (name.data() && name == wanted) return name.data();
-  const char* interned = _tree->KnownName(text, size);
-  if (interned) {
-    _names[_nextName] = std::string_view(interned, size);
-    _nextName = (_nextName + 1) % kNamesKept;
-  }
-  return interned;
+  return Name{&iName, _tree ? InternedName(iName, *_tree) : nullptr};
 }
 
-HRESULT QIRXMLDirect::ElementList::GetAttribute(unsigned int iIndex, const QIRUnicodeString& iName,
+HRESULT QIRXMLDirect::ElementList::GetAttribute(unsigned int iIndex, const Name& iName,
                                                 QIRUnicodeString& oValue) const
 {
   HRESULT hr = E_FAIL;
   if (iIndex >= _elements.size() || !_tree) return hr;
   return QIRGuarded([&] {
     if (QIRCallShouldFail("GetAttribute")) return hr;
-    AttributeValue(_elements[iIndex], *_tree, iName, Interned(iName), oValue);
+    AttributeValue(_elements[iIndex], *_tree, *iName.Text, iName.Interned, oValue);
     return S_OK;
   });
 }
