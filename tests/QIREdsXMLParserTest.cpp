@@ -197,6 +197,25 @@ TEST(QIREdsXMLParser, JobLookup_FollowsEveryChangeOfTheDocument)
   EXPECT_EQ(ChildTags(JobAt(parser, 0)), "EDB_JobOutData");
 }
 
+// Lookups in document order take a shortcut past the hash: it must give what the hash gives,
+// in any order of asking, duplicates included.
+TEST(QIREdsXMLParser, JobLookup_InAnyOrderFindsTheFirstOfEachIdentifier)
+{
+  QIREdsXMLParser parser;
+  parser.Init("EDB_Jobs", "1");
+  for (const char* job : {"A:1", "B:2", "A:3", "C:4", "D:5"})
+    parser.AppendJobDefinition(std::string(job, 1).c_str(), job + 2, "");
+  const _SEQUENCE_octet text = Octets(Written(parser));
+  QIREdsXMLParser reader;
+  ASSERT_EQ(reader.LoadStream(&text, 0, nullptr), S_OK);
+  for (QIREdsXMLParser* jobs : {&parser, &reader}) {
+    std::string found;
+    for (const char* id : {"A", "B", "A", "C", "D", "X", "D", "C", "B", "A", "C", "A"})
+      found += TypeOf(*jobs, id);
+    EXPECT_EQ(found, "12145-542141");
+  }
+}
+
 // The readers answer from what they gathered of a job and of the document only while
 // nothing changed it: every change through the caller's handles shows at the next read.
 TEST(QIREdsXMLParser, Readers_FollowChangesMadeThroughHandles)

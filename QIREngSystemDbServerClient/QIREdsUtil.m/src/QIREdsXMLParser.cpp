@@ -9,26 +9,72 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
+#include <vector>
+
+namespace {
+std::string KeyOf(const QIRUnicodeString& iText)
+{
+  return std::string(iText.ConvertToChar(), static_cast<std::size_t>(iText.GetLengthInByte()));
+}
+}  // namespace
 
 // Trusted only while the document is the one indexed and its modification count is the one
 // our own writes left.
 struct QIREdsXMLParser::JobIndex {
-  std::unordered_map<std::string, QIRIDOMElement_var> JobsById;
+  struct Job {
+    QIRIDOMElement_var Element;
+    std::size_t Position;  // in Order
+  };
+  typedef std::unordered_map<std::string, Job> JobMap;
+  JobMap JobsById;
+  // The entries in the document order of their jobs (entries never move in the map). Writers
+  // and readers mostly take the jobs in that order: the entry after the one found last is
+  // tried before the hash, which in a large document costs a few cache misses a lookup.
+  std::vector<JobMap::value_type*> Order;
+  JobMap::value_type* Last = nullptr;  // found last: asked for many times in a row
   QIRIDOMDocument_var Document;
   unsigned long ModificationCount = 0;
   bool Valid = false;
-  // The entry found last: a writer or reader of one job asks for it many times in a row.
-  std::string LastId;
-  const QIRIDOMElement_var* LastJob = nullptr;  // into JobsById, whose entries never move
 
   void ClearJobs()
   {
     JobsById.clear();
-    LastJob = nullptr;
+    Order.clear();
+    Last = nullptr;
+  }
+
+  // Adds the job unless its identifier is taken (the first one wins); true when added.
+  bool Add(const QIRUnicodeString& iId, const QIRIDOMElement_var& iJob)
+  {
+    const auto added = JobsById.emplace(KeyOf(iId), Job{iJob, Order.size()});
+    if (!added.second) return false;
+    try {
+      Order.push_back(&*added.first);
+    } catch (...) {
+      JobsById.erase(added.first);
+      throw;
+    }
+    return true;
+  }
+
+  // The first job of identifier iId; null when none.
+  const QIRIDOMElement_var* Find(const QIRUnicodeString& iId)
+  {
+    const std::string_view id(iId.ConvertToChar(), static_cast<std::size_t>(iId.GetLengthInByte()));
+    if (Last && Last->first == id) return &Last->second.Element;
+    const std::size_t next = Last ? Last->second.Position + 1 : 0;
+    if (next < Order.size() && Order[next]->first == id) {
+      Last = Order[next];
+      return &Last->second.Element;
+    }
+    const auto entry = JobsById.find(KeyOf(iId));
+    if (entry == JobsById.end()) return nullptr;
+    Last = &*entry;
+    return &Last->second.Element;
   }
   // Every element below the job read last, while the document is as it was then: the
   // readers of one job's parts, called in turn, walk its subtree once. Its root, the job's
@@ -155,11 +201,6 @@ bool CanCarryAll(const QIRUnicodeString* const* iValues, int iCount)
   return true;
 }
 
-std::string KeyOf(const QIRUnicodeString& iText)
-{
-  return std::string(iText.ConvertToChar(), static_cast<std::size_t>(iText.GetLengthInByte()));
-}
-
 int SmallestSize(const QIRListValQIRUnicodeString& iA, const QIRListValQIRUnicodeString& iB,
                  const QIRListValQIRUnicodeString& iC)
 {
@@ -207,6 +248,7 @@ HRESULT QIREdsXMLParser::RebuildJobIndex(const QIRIDOMDocument_var& iDocument,
   if (FAILED(hr)) return hr;
   const unsigned int length = jobs.Length();
   index.JobsById.reserve(length);
+  index.Order.reserve(length);
   // The whole list is read to fill the index; the answer is the one a scan stopping at the
   // first match would give.
   bool complete = true;
@@ -219,7 +261,7 @@ HRESULT QIREdsXMLParser::RebuildJobIndex(const QIRIDOMDocument_var& iDocument,
     if (FAILED(hr) || job == NULL_var) complete = false;
     if (job == NULL_var) continue;
     if (found == NULL_var && id == iJobId) found = job;
-    if (SUCCEEDED(hr)) index.JobsById.emplace(KeyOf(id), job);  // never replaces: first one wins
+    if (SUCCEEDED(hr)) index.Add(id, job);  // never replaces: first one wins
   }
   if (complete) {
     index.Valid = true;
@@ -236,18 +278,7 @@ HRESULT QIREdsXMLParser::FindJob(const QIRIDOMDocument_var& iDocument,
                                  const QIRUnicodeString& iJobId, QIRIDOMElement_var& oJob) const
 {
   if (!JobIndexIsCurrent(iDocument)) return RebuildJobIndex(iDocument, iJobId, oJob);
-  JobIndex& index = *_jobIndex;
-  const std::size_t size = static_cast<std::size_t>(iJobId.GetLengthInByte());
-  if (index.LastJob && index.LastId.size() == size &&
-      std::memcmp(index.LastId.data(), iJobId.ConvertToChar(), size) == 0) {
-    oJob = *index.LastJob;
-    return S_OK;
-  }
-  const auto entry = index.JobsById.find(KeyOf(iJobId));
-  if (entry == index.JobsById.end()) return S_OK;
-  oJob = entry->second;
-  index.LastId = entry->first;
-  index.LastJob = &entry->second;
+  if (const QIRIDOMElement_var* job = _jobIndex->Find(iJobId)) oJob = *job;
   return S_OK;
 }
 
@@ -345,7 +376,7 @@ HRESULT QIREdsXMLParser::AppendJobDefinition(const QIRUnicodeString& iJobId,
     // A whole job appended under the document element comes last in document order, so the
     // index takes it without a rebuild (unless its identifier is already taken).
     if (indexCurrent && complete && SUCCEEDED(hr) && RootIsDocumentElement(document, root)) {
-      _jobIndex->JobsById.emplace(KeyOf(iJobId), job);
+      _jobIndex->Add(iJobId, job);
       KeepJobIndexAfterOwnWrite(document);
     } else {
       _jobIndex->Valid = false;
