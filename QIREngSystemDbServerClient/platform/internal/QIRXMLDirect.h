@@ -37,9 +37,11 @@ HRESULT WriteUTF8(const QIRIDOMDocument_var& iDocument, std::vector<unsigned cha
 
 // The builder's Parse of a buffer source named iName over iBytes, read as UTF-8 whatever it
 // declares, without copying the text into a source first. Bytes that are not UTF-8 fail
-// quietly (E_FAIL), as they fail to become the source's text.
-HRESULT ParseUTF8(const char* iBytes, std::size_t iSize, const char* iName, bool iValidate,
-                  bool iExpand, const QIRISAXEntityResolver_var& iResolver,
+// quietly (E_FAIL), as they fail to become the source's text. libxml2 reads the text in place
+// up to a 0 byte: when iBytes[iSize] is one (a sequence's bytes, a std::string's), say so in
+// iTerminated and the text is not copied at all.
+HRESULT ParseUTF8(const char* iBytes, std::size_t iSize, bool iTerminated, const char* iName,
+                  bool iValidate, bool iExpand, const QIRISAXEntityResolver_var& iResolver,
                   const QIRISAXErrorHandler_var& iHandler, QIRIDOMDocument_var& oDocument);
 
 // The elements GetElementsByTagName lists below a node, read without a handle each.
