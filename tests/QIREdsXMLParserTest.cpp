@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
+#include <random>
 #include <string>
 #include <unistd.h>
 
@@ -213,6 +215,25 @@ TEST(QIREdsXMLParser, JobLookup_InAnyOrderFindsTheFirstOfEachIdentifier)
     for (const char* id : {"A", "B", "A", "C", "D", "X", "D", "C", "B", "A", "C", "A"})
       found += TypeOf(*jobs, id);
     EXPECT_EQ(found, "12145-542141");
+  }
+
+  // Enough jobs for the index to grow many times; every seventh repeats an earlier identifier.
+  QIREdsXMLParser many;
+  many.Init("EDB_Jobs", "1");
+  std::map<std::string, std::string> first;
+  for (int i = 0; i < 3000; ++i) {
+    const std::string id = "J" + std::to_string(i % 7 == 6 ? i / 2 : i);
+    many.AppendJobDefinition(id.c_str(), std::to_string(i).c_str(), "");
+    first.emplace(id, std::to_string(i));
+    if (i == 0) {
+      EXPECT_EQ(TypeOf(many, "J0"), "0");  // indexed from here on, job by job
+    }
+  }
+  std::mt19937 random(7);
+  for (int k = 0; k < 4000; ++k) {
+    const std::string id = "J" + std::to_string(random() % 3100);
+    const auto known = first.find(id);
+    ASSERT_EQ(TypeOf(many, id.c_str()), known == first.end() ? "-" : known->second) << id;
   }
 }
 

@@ -7,75 +7,109 @@
 #include "QIRXMLDirect.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
-
-namespace {
-std::string KeyOf(const QIRUnicodeString& iText)
-{
-  return std::string(iText.ConvertToChar(), static_cast<std::size_t>(iText.GetLengthInByte()));
-}
-}  // namespace
 
 // Trusted only while the document is the one indexed and its modification count is the one
 // our own writes left.
 struct QIREdsXMLParser::JobIndex {
+  // The first job of each identifier, in the document order of the jobs.
   struct Job {
+    std::string Id;
     QIRIDOMElement_var Element;
-    std::size_t Position;  // in Order
   };
-  typedef std::unordered_map<std::string, Job> JobMap;
-  JobMap JobsById;
-  // The entries in the document order of their jobs (entries never move in the map). Writers
-  // and readers mostly take the jobs in that order: the entry after the one found last is
-  // tried before the hash, which in a large document costs a few cache misses a lookup.
-  std::vector<JobMap::value_type*> Order;
-  JobMap::value_type* Last = nullptr;  // found last: asked for many times in a row
+  std::vector<Job> FirstJobs;
+  // Open addressing over FirstJobs, at most half full: a slot holds the upper half of the
+  // identifier's hash and its job's place in FirstJobs plus one (0: free). One look at the table
+  // finds most entries, where a map of nodes costs a bucket and a node, two cache misses in a
+  // large document.
+  std::vector<std::uint64_t> Slots;
+  static const std::size_t kNone = static_cast<std::size_t>(-1);
+  // Found last: a writer or reader asks for one job many times in a row, and mostly takes the
+  // jobs in document order, so the next one is tried before the table.
+  std::size_t Last = kNone;
   QIRIDOMDocument_var Document;
   unsigned long ModificationCount = 0;
   bool Valid = false;
 
+  static std::uint64_t HashOf(std::string_view iId)
+  {
+    return static_cast<std::uint64_t>(std::hash<std::string_view>()(iId));
+  }
+
+  // The slot that holds iId, or the free one where it would go; the table is not empty.
+  std::size_t SlotOf(std::string_view iId, std::uint64_t iHash) const
+  {
+    const std::size_t mask = Slots.size() - 1;
+    const std::uint64_t tag = iHash & kTagBits;
+    for (std::size_t at = static_cast<std::size_t>(iHash) & mask;; at = (at + 1) & mask) {
+      const std::uint64_t slot = Slots[at];
+      if (slot == 0) return at;
+      if ((slot & kTagBits) == tag && FirstJobs[(slot & ~kTagBits) - 1].Id == iId) return at;
+    }
+  }
+
+  // Room in the table for iCount jobs.
+  void Reserve(std::size_t iCount)
+  {
+    std::size_t size = 16;
+    while (size < 2 * iCount) size *= 2;
+    if (size <= Slots.size()) return;
+    std::vector<std::uint64_t> slots(size, 0);
+    Slots.swap(slots);
+    for (std::size_t job = 0; job < FirstJobs.size(); ++job) {
+      const std::uint64_t hash = HashOf(FirstJobs[job].Id);
+      Slots[SlotOf(FirstJobs[job].Id, hash)] = (hash & kTagBits) | (job + 1);
+    }
+  }
+
   void ClearJobs()
   {
-    JobsById.clear();
-    Order.clear();
-    Last = nullptr;
+    std::vector<Job>().swap(FirstJobs);
+    std::vector<std::uint64_t>().swap(Slots);
+    Last = kNone;
   }
 
   // Adds the job unless its identifier is taken (the first one wins); true when added.
   bool Add(const QIRUnicodeString& iId, const QIRIDOMElement_var& iJob)
   {
-    const auto added = JobsById.emplace(KeyOf(iId), Job{iJob, Order.size()});
-    if (!added.second) return false;
-    try {
-      Order.push_back(&*added.first);
-    } catch (...) {
-      JobsById.erase(added.first);
-      throw;
-    }
+    const std::string_view id(iId.ConvertToChar(), static_cast<std::size_t>(iId.GetLengthInByte()));
+    Reserve(FirstJobs.size() + 1);
+    const std::uint64_t hash = HashOf(id);
+    const std::size_t at = SlotOf(id, hash);
+    if (Slots[at] != 0) return false;
+    FirstJobs.push_back(Job{std::string(id), iJob});  // nothing is changed when it throws
+    Slots[at] = (hash & kTagBits) | FirstJobs.size();
     return true;
   }
 
-  // The first job of identifier iId; null when none.
+  // The first job of identifier iId; null when none. Valid until the next Add.
   const QIRIDOMElement_var* Find(const QIRUnicodeString& iId)
   {
     const std::string_view id(iId.ConvertToChar(), static_cast<std::size_t>(iId.GetLengthInByte()));
-    if (Last && Last->first == id) return &Last->second.Element;
-    const std::size_t next = Last ? Last->second.Position + 1 : 0;
-    if (next < Order.size() && Order[next]->first == id) {
-      Last = Order[next];
-      return &Last->second.Element;
+    if (Last != kNone && FirstJobs[Last].Id == id) return &FirstJobs[Last].Element;
+    const std::size_t next = Last == kNone ? 0 : Last + 1;
+    if (next < FirstJobs.size() && FirstJobs[next].Id == id) {
+      Last = next;
+      return &FirstJobs[Last].Element;
     }
-    const auto entry = JobsById.find(KeyOf(iId));
-    if (entry == JobsById.end()) return nullptr;
-    Last = &*entry;
-    return &Last->second.Element;
+    if (Slots.empty()) return nullptr;
+    const std::uint64_t slot = Slots[SlotOf(id, HashOf(id))];
+    if (slot == 0) return nullptr;
+    Last = static_cast<std::size_t>(slot & ~kTagBits) - 1;
+    return &FirstJobs[Last].Element;
   }
+
+ private:
+  static const std::uint64_t kTagBits = 0xFFFFFFFF00000000ULL;
+
+ public:
   // Every element below the job read last, while the document is as it was then: the
   // readers of one job's parts, called in turn, walk its subtree once. Its root, the job's
   // handle, is kept alive by the list, so no other handle can take its address.
@@ -247,8 +281,8 @@ HRESULT QIREdsXMLParser::RebuildJobIndex(const QIRIDOMDocument_var& iDocument,
   HRESULT hr = index.SelectJobs(iDocument, kJob.Tag, jobs);
   if (FAILED(hr)) return hr;
   const unsigned int length = jobs.Length();
-  index.JobsById.reserve(length);
-  index.Order.reserve(length);
+  index.FirstJobs.reserve(length);
+  index.Reserve(length);
   // The whole list is read to fill the index; the answer is the one a scan stopping at the
   // first match would give.
   bool complete = true;
