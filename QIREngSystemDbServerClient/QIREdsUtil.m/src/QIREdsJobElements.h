@@ -6,7 +6,7 @@
 #include "QIRCodes.h"
 #include "QIRLists.h"
 #include "QIRUnicodeString.h"
-#include "QIRXMLDirect.h"
+#include "QIRXMLElementList.h"
 #include "QIRXMLServices.h"
 
 namespace QIREdsJobElements {

@@ -5,6 +5,7 @@
 #include "QIRError.h"
 #include "QIRFileServices.h"
 #include "QIRXMLDirect.h"
+#include "QIRXMLElementList.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -643,7 +643,7 @@ DomDocument* DocumentOf(QIRIDOMDocument* iHandle)
 }
 
 // The node and document behind a handle of this layer; false for another implementation.
-bool Reach(QIRIDOMNode* iHandle, Node*& oNode, DomDocument*& oOwner)
+bool ReachOwner(QIRIDOMNode* iHandle, Node*& oNode, DomDocument*& oOwner)
 {
   const NodeAccess* access = nullptr;
   if (!iHandle) return false;
@@ -660,103 +660,6 @@ bool Reach(QIRIDOMNode* iHandle, Node*& oNode, DomDocument*& oOwner)
 }
 
 }  // namespace
-
-HRESULT QIRXMLDirect::ElementList::Collect(const QIRIDOMNode_var& iRoot,
-                                           const QIRUnicodeString& iTag)
-{
-  HRESULT hr = E_FAIL;
-  Clear();
-  Node* root = nullptr;
-  DomDocument* owner = nullptr;
-  if (iRoot == NULL_var || !Reach(iRoot.get(), root, owner)) return hr;
-  return QIRGuarded([&] {
-    if (QIRCallShouldFail("GetElementsByTagName")) return hr;
-    CollectNodes(root, iTag, owner->Content(), _elements);
-    _root = iRoot;
-    _tree = &owner->Content();
-    return S_OK;
-  });
-}
-
-HRESULT QIRXMLDirect::ElementList::Gather(const QIRIDOMNode_var& iRoot,
-                                          const QIRUnicodeString& iTag)
-{
-  Clear();
-  Node* root = nullptr;
-  DomDocument* owner = nullptr;
-  if (iRoot == NULL_var || !Reach(iRoot.get(), root, owner)) return E_FAIL;
-  return QIRGuarded([&] {
-    CollectNodes(root, iTag, owner->Content(), _elements);
-    _root = iRoot;
-    _tree = &owner->Content();
-    return S_OK;
-  });
-}
-
-HRESULT QIRXMLDirect::ElementList::Select(const ElementList& iKept, const QIRUnicodeString& iTag)
-{
-  HRESULT hr = E_FAIL;
-  Clear();
-  if (iKept._root == NULL_var || !iKept._tree) return hr;
-  return QIRGuarded([&] {
-    if (QIRCallShouldFail("GetElementsByTagName")) return hr;
-    const char* tag = iTag.ConvertToChar();
-    const bool any = std::strcmp(tag, "*") == 0;
-    const char* interned = InternedName(iTag, *iKept._tree);
-    if (any)
-      _elements = iKept._elements;
-    else if (interned)
-      for (Node* element : iKept._elements)
-        if (element->Name == interned) _elements.push_back(element);
-    _root = iKept._root;
-    _tree = iKept._tree;
-    return S_OK;
-  });
-}
-
-void QIRXMLDirect::ElementList::Clear()
-{
-  _root = NULL_var;
-  _tree = nullptr;
-  _elements.clear();
-}
-
-HRESULT QIRXMLDirect::ElementList::Item(unsigned int iIndex) const
-{
-  if (iIndex >= _elements.size() || QIRCallShouldFail("Item")) return E_FAIL;
-  return S_OK;
-}
-
-HRESULT QIRXMLDirect::ElementList::Item(unsigned int iIndex, QIRIDOMElement_var& oElement) const
-{
-  oElement = NULL_var;
-  Node* root = nullptr;
-  DomDocument* owner = nullptr;
-  if (iIndex >= _elements.size() || !Reach(_root.get(), root, owner)) return E_FAIL;
-  return QIRGuarded([&] {
-    if (QIRCallShouldFail("Item")) return E_FAIL;
-    oElement.Attach(new DomElement(_elements[iIndex], owner));
-    return S_OK;
-  });
-}
-
-QIRXMLDirect::ElementList::Name QIRXMLDirect::ElementList::Resolve(
-    const QIRUnicodeString& iName) const
-{
-  return Name{&iName, _tree ? InternedName(iName, *_tree) : nullptr};
-}
-
-HRESULT QIRXMLDirect::ElementList::GetAttribute(unsigned int iIndex, const Name& iName,
-                                                QIRUnicodeString& oValue) const
-{
-  HRESULT hr = E_FAIL;
-  if (iIndex >= _elements.size() || !_tree) return hr;
-  return QIRGuarded([&] {
-    if (QIRCallShouldFail("GetAttribute")) return hr;
-    AttributeValue(_elements[iIndex], *_tree, *iName.Text, iName.Interned, oValue);
-    return S_OK;
-  });
-}
 
 HRESULT QIRXMLDirect::NewElement(const QIRIDOMDocument_var& iDocument, const QIRUnicodeString& iTag,
                                  const QIRUnicodeString* const* iNames,
@@ -784,10 +687,49 @@ HRESULT QIRXMLDirect::AppendChild(const QIRIDOMDocument_var& iDocument, QIRIDOMN
   HRESULT hr = E_FAIL;
   Node* parent = nullptr;
   DomDocument* owner = nullptr;
-  if (!iElement || !Reach(iParent, parent, owner)) return hr;
+  if (!iElement || !ReachOwner(iParent, parent, owner)) return hr;
   if (owner != DocumentOf(iDocument.get())) return hr;
   return QIRGuarded([&] {
     if (QIRCallShouldFail("AppendChild")) return hr;
     return AppendNode(parent, iElement, owner);
+  });
+}
+
+bool QIRXMLInternal::Reach(QIRIDOMNode* iHandle, Node*& oNode, Tree*& oTree)
+{
+  DomDocument* owner = nullptr;
+  if (!ReachOwner(iHandle, oNode, owner)) return false;
+  oTree = &owner->Content();
+  return true;
+}
+
+void QIRXMLInternal::ElementsBelow(Node* iRoot, const QIRUnicodeString& iTag, const Tree& iTree,
+                                   std::vector<Node*>& oFound)
+{
+  CollectNodes(iRoot, iTag, iTree, oFound);
+}
+
+void QIRXMLInternal::ReadAttribute(Node* iElement, Tree& iTree, const QIRUnicodeString& iName,
+                                   const char* iInterned, QIRUnicodeString& oValue)
+{
+  AttributeValue(iElement, iTree, iName, iInterned, oValue);
+}
+
+const char* QIRXMLInternal::KnownNameOf(const QIRUnicodeString& iName, const Tree& iTree)
+{
+  return InternedName(iName, iTree);
+}
+
+HRESULT QIRXMLInternal::HandleOn(QIRIDOMNode* iNodeOfDocument, Node* iElement,
+                                 QIRIDOMElement_var& oElement)
+{
+  oElement = NULL_var;
+  Node* node = nullptr;
+  DomDocument* owner = nullptr;
+  if (!iElement || iElement->Kind != NodeKind::Element || !ReachOwner(iNodeOfDocument, node, owner))
+    return E_FAIL;
+  return QIRGuarded([&] {
+    oElement.Attach(new DomElement(iElement, owner));
+    return S_OK;
   });
 }

@@ -9,6 +9,7 @@
 #include <libxml/parser.h>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace QIRXMLInternal {
 
@@ -16,6 +17,20 @@ namespace QIRXMLInternal {
 HRESULT WrapDocument(std::unique_ptr<Tree> iTree, QIRIDOMDocument_var& oDocument);
 // The tree behind a document of this layer; null for an empty handle or another implementation.
 Tree* TreeOf(const QIRIDOMDocument_var& iDocument);
+
+// The node and tree behind a handle of this layer; false for another implementation.
+bool Reach(QIRIDOMNode* iHandle, Node*& oNode, Tree*& oTree);
+// The elements GetElementsByTagName lists below iRoot, appended to oFound in document order.
+void ElementsBelow(Node* iRoot, const QIRUnicodeString& iTag, const Tree& iTree,
+                   std::vector<Node*>& oFound);
+// An element's attribute as GetAttribute reads it, declared defaults included; iInterned is
+// the tree's copy of iName, or null when the tree knows no such name.
+void ReadAttribute(Node* iElement, Tree& iTree, const QIRUnicodeString& iName,
+                   const char* iInterned, QIRUnicodeString& oValue);
+// The tree's copy of iName; null when the tree knows no such name.
+const char* KnownNameOf(const QIRUnicodeString& iName, const Tree& iTree);
+// A new handle on iElement, an element of the document iNodeOfDocument belongs to.
+HRESULT HandleOn(QIRIDOMNode* iNodeOfDocument, Node* iElement, QIRIDOMElement_var& oElement);
 
 // A new DOM implementation, holding one reference for the caller.
 QIRIDOMImplementation* NewImplementation();
