@@ -188,7 +188,7 @@ HRESULT QIREdsDomParser::LoadStream(const _SEQUENCE_octet* iStream, unsigned cha
     if (auto* jobs = dynamic_cast<QIREdsXMLParser*>(this)) jobs->ForgetJobIndex();
     // Parsed where it lies (a sequence ends its bytes with a 0): a job document may be
     // large, and a copy of its text would cost as much as a good part of the parse.
-    hr = QIRXMLDirect::ParseUTF8(bytes, iStream->length(), true, "Buffer", iValidate != 0, false,
+    hr = QIRXMLDirect::ParseUTF8(bytes, iStream->length(), "Buffer", iValidate != 0, false,
                                  resolver, QIRISAXErrorHandler_var(), _spQIRIDOMdocument);
     if (FAILED(hr)) return hr;
     if (_spQIRIDOMdocument == NULL_var) return E_FAIL;

@@ -111,49 +111,42 @@ struct QIREdsXMLParser::JobIndex {
   static const std::uint64_t kTagBits = 0xFFFFFFFF00000000ULL;
 
  public:
-  // Every element below the job read last, while the document is as it was then: the
-  // readers of one job's parts, called in turn, walk its subtree once. Its root, the job's
-  // handle, is kept alive by the list, so no other handle can take its address.
-  QIRXMLDirect::ElementList Parts;
-  QIRIDOMDocument_var PartsDocument;
-  unsigned long PartsModificationCount = 0;
+  // Elements gathered below a root once and answered from while the document is as it was
+  // then; the list's root handle is kept alive by it, so no other handle takes its address.
+  struct Kept {
+    QIRXMLDirect::ElementList List;
+    QIRIDOMDocument_var Document;
+    unsigned long ModificationCount = 0;
 
-  // Every job element of the document, gathered once for as long as it is unchanged:
-  // listing the jobs and indexing them walk the whole document, the one after the other.
-  QIRXMLDirect::ElementList Jobs;
-  QIRIDOMDocument_var JobsDocument;
-  unsigned long JobsModificationCount = 0;
-
-  // As iDocument->GetElementsByTagName("EDB_Job"), answered from Jobs.
-  HRESULT SelectJobs(const QIRIDOMDocument_var& iDocument, const QIRUnicodeString& iTag,
-                     QIRXMLDirect::ElementList& oJobs)
-  {
-    const QIRIDOMNode_var root(iDocument.get());
-    if (JobsDocument.get() != iDocument.get() ||
-        JobsModificationCount != iDocument->GetModificationCount()) {
-      JobsDocument = NULL_var;
-      if (FAILED(Jobs.Gather(root, iTag))) return oJobs.Collect(root, iTag);
-      JobsDocument = iDocument;
-      JobsModificationCount = iDocument->GetModificationCount();
+    // As iRoot->GetElementsByTagName(iTag), picked from the elements named iGathered below
+    // iRoot ("*" for all of them), gathered again when the root or the document changed.
+    HRESULT Select(const QIRIDOMDocument_var& iDocument, QIRIDOMNode* iRoot,
+                   const QIRUnicodeString& iGathered, const QIRUnicodeString& iTag,
+                   QIRXMLDirect::ElementList& oFound)
+    {
+      if (List.Root().get() != iRoot || Document.get() != iDocument.get() ||
+          ModificationCount != iDocument->GetModificationCount()) {
+        const QIRIDOMNode_var root(iRoot);
+        Document = NULL_var;
+        if (FAILED(List.Gather(root, iGathered))) return oFound.Collect(root, iTag);
+        Document = iDocument;
+        ModificationCount = iDocument->GetModificationCount();
+      }
+      return oFound.Select(List, iTag);
     }
-    return oJobs.Select(Jobs, iTag);
-  }
 
-  // As iJob->GetElementsByTagName(iTagName), answered from Parts.
-  HRESULT SelectParts(const QIRIDOMDocument_var& iDocument, const QIRIDOMElement_var& iJob,
-                      const QIRUnicodeString& iTagName, QIRXMLDirect::ElementList& oParts)
-  {
-    if (Parts.Root().get() != static_cast<QIRIDOMNode*>(iJob.get()) ||
-        PartsDocument.get() != iDocument.get() ||
-        PartsModificationCount != iDocument->GetModificationCount()) {
-      const QIRIDOMNode_var job(iJob.get());
-      PartsDocument = NULL_var;
-      if (FAILED(Parts.Gather(job, "*"))) return oParts.Collect(job, iTagName);
-      PartsDocument = iDocument;
-      PartsModificationCount = iDocument->GetModificationCount();
+    void Clear()
+    {
+      List.Clear();
+      Document = NULL_var;
     }
-    return oParts.Select(Parts, iTagName);
-  }
+  };
+  // Every element below the job read last: the readers of one job's parts, called in turn,
+  // walk its subtree once.
+  Kept Parts;
+  // The job elements of the document: listing the jobs and indexing them walk the whole
+  // document, the one after the other.
+  Kept Jobs;
 };
 
 struct QIREdsXMLParser::Attribute {
@@ -186,6 +179,7 @@ const PartNames kErrorPart = {"EDB_JobError",
                               {"EDB_JobErrorKey", "EDB_JobErrorFile", "EDB_JobErrorParm"}};
 const PartNames kReportPart = {"EDB_JobReportOutData", {"EDB_JobReportOneRow"}};
 const int kMostAttributes = 3;
+const QIRUnicodeString kEveryElement = "*";
 
 // Inputs leave an empty value or type out of the element rather than write it empty.
 const QIRUnicodeString* UnlessEmpty(const QIRUnicodeString& iValue)
@@ -265,9 +259,7 @@ void QIREdsXMLParser::ForgetJobIndex()
   _jobIndex->Document = NULL_var;
   _jobIndex->Valid = false;
   _jobIndex->Parts.Clear();
-  _jobIndex->PartsDocument = NULL_var;
   _jobIndex->Jobs.Clear();
-  _jobIndex->JobsDocument = NULL_var;
 }
 
 HRESULT QIREdsXMLParser::RebuildJobIndex(const QIRIDOMDocument_var& iDocument,
@@ -279,7 +271,7 @@ HRESULT QIREdsXMLParser::RebuildJobIndex(const QIRIDOMDocument_var& iDocument,
   index.Valid = false;
   index.Document = iDocument;
   QIRXMLDirect::ElementList jobs;
-  HRESULT hr = index.SelectJobs(iDocument, kJob.Tag, jobs);
+  HRESULT hr = index.Jobs.Select(iDocument, iDocument.get(), kJob.Tag, kJob.Tag, jobs);
   if (FAILED(hr)) return hr;
   const unsigned int length = jobs.Length();
   index.FirstJobs.reserve(length);
@@ -558,7 +550,7 @@ HRESULT QIREdsXMLParser::ReadJobParts(const QIRUnicodeString& iJobId,
     hr = FindJob(document, iJobId, job);
     if (FAILED(hr) || job == NULL_var) return hr;
     QIRXMLDirect::ElementList parts;
-    hr = _jobIndex->SelectParts(document, job, iTagName, parts);
+    hr = _jobIndex->Parts.Select(document, job.get(), kEveryElement, iTagName, parts);
     if (FAILED(hr)) return hr;
     return ReadEachElement(parts, iAttributeNames, oLists, iListCount, iEveryReadCounts, hr);
   });
@@ -616,7 +608,7 @@ HRESULT QIREdsXMLParser::GetJobDefinition(QIRListValQIRUnicodeString& oIds,
   if (document == NULL_var) return hr;
   return QIRGuarded([&] {
     QIRXMLDirect::ElementList jobs;
-    hr = _jobIndex->SelectJobs(document, kJob.Tag, jobs);
+    hr = _jobIndex->Jobs.Select(document, document.get(), kJob.Tag, kJob.Tag, jobs);
     if (FAILED(hr)) return hr;
     QIRListValQIRUnicodeString* const lists[] = {&oIds, &oTypes, &oInputs};
     return ReadEachElement(jobs, kJob.Attributes, lists, 3, true, hr);

@@ -38,10 +38,9 @@ HRESULT WriteUTF8(const QIRIDOMDocument_var& iDocument, std::vector<unsigned cha
 // The builder's Parse of a buffer source named iName over iBytes, read as UTF-8 whatever it
 // declares, without copying the text into a source first. Bytes that are not UTF-8 fail
 // quietly (E_FAIL), as they fail to become the source's text. libxml2 reads the text in place
-// up to a 0 byte: when iBytes[iSize] is one (a sequence's bytes, a std::string's), say so in
-// iTerminated and the text is not copied at all.
-HRESULT ParseUTF8(const char* iBytes, std::size_t iSize, bool iTerminated, const char* iName,
-                  bool iValidate, bool iExpand, const QIRISAXEntityResolver_var& iResolver,
+// up to a 0 byte, which iBytes[iSize] must be (a sequence's bytes end in one).
+HRESULT ParseUTF8(const char* iBytes, std::size_t iSize, const char* iName, bool iValidate,
+                  bool iExpand, const QIRISAXEntityResolver_var& iResolver,
                   const QIRISAXErrorHandler_var& iHandler, QIRIDOMDocument_var& oDocument);
 
 // As iDocument->CreateElement(iTag), then SetAttribute(iNames[k], iValues[k]) for each k

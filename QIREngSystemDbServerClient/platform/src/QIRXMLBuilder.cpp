@@ -674,8 +674,8 @@ HRESULT QIRXMLDirect::WriteUTF8(const QIRIDOMDocument_var& iDocument,
   });
 }
 
-HRESULT QIRXMLDirect::ParseUTF8(const char* iBytes, std::size_t iSize, bool iTerminated,
-                                const char* iName, bool iValidate, bool iExpand,
+HRESULT QIRXMLDirect::ParseUTF8(const char* iBytes, std::size_t iSize, const char* iName,
+                                bool iValidate, bool iExpand,
                                 const QIRISAXEntityResolver_var& iResolver,
                                 const QIRISAXErrorHandler_var& iHandler,
                                 QIRIDOMDocument_var& oDocument)
@@ -686,16 +686,12 @@ HRESULT QIRXMLDirect::ParseUTF8(const char* iBytes, std::size_t iSize, bool iTer
     if (QIRCallShouldFail("CreateInputSourceFromBuffer")) return E_FAIL;
     if (!iBytes || QIRUTF8::ValidPrefix(iBytes, iSize) != iSize) return E_FAIL;
     SetUpOnce();
-    // libxml2 reads the text in place up to a terminating 0, which only then needs a copy.
-    std::string copy;
-    if (!iTerminated) copy.assign(iBytes, iSize);
-    const char* text = iTerminated ? iBytes : copy.c_str();
     ParseState state;
     state.Resolver = iResolver.get();
     state.Handler = iHandler.get();
     state.Validate = iValidate;
     const ActiveParse active(&state);
-    return ParseBytes(text, iSize, true, iName, state, iExpand, nullptr, oDocument);
+    return ParseBytes(iBytes, iSize, true, iName, state, iExpand, nullptr, oDocument);
   });
   if (FAILED(hr)) oDocument = NULL_var;
   return hr;

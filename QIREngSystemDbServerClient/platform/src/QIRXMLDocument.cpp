@@ -241,33 +241,6 @@ bool CanHold(Node* iParent, Node* iChild, Tree& iTree)
   return current == nullptr || current == iChild;
 }
 
-// One walk in document order below iRoot; "*" takes every element. Elements and documents
-// search below themselves alike.
-void CollectNodes(Node* iRoot, const QIRUnicodeString& iTag, const Tree& iTree,
-                  std::vector<Node*>& oFound)
-{
-  const char* tag = iTag.ConvertToChar();
-  const bool any = std::strcmp(tag, "*") == 0;
-  // Every name in the tree is interned: a name it does not know names no element, and
-  // the others compare by address.
-  const char* interned = iTree.KnownName(tag, static_cast<std::size_t>(iTag.GetLengthInByte()));
-  Node* node = any || interned ? FirstChildOf(iRoot) : nullptr;
-  while (node) {
-    if (node->Kind == NodeKind::Element) {
-      if (any || node->Name == interned) oFound.push_back(node);
-      if (node->First) {
-        node = node->First;
-        continue;
-      }
-    }
-    while (node && !node->Next) {
-      node = node->Parent;
-      if (node == iRoot) node = nullptr;
-    }
-    if (node) node = node->Next;
-  }
-}
-
 HRESULT CollectElements(Node* iRoot, const QIRUnicodeString& iTag, DomDocument* iOwner,
                         QIRIDOMNodeList_var& oList)
 {
@@ -276,39 +249,10 @@ HRESULT CollectElements(Node* iRoot, const QIRUnicodeString& iTag, DomDocument* 
   return QIRGuarded([&] {
     if (QIRCallShouldFail("GetElementsByTagName")) return hr;
     std::vector<Node*> found;
-    CollectNodes(iRoot, iTag, iOwner->Content(), found);
+    QIRXMLInternal::ElementsBelow(iRoot, iTag, iOwner->Content(), found);
     oList.Attach(new DomNodeList(std::move(found), iOwner));
     return S_OK;
   });
-}
-
-// An attribute's value as GetAttribute gives it; iInterned is the tree's copy of iName, or
-// null when the tree knows no such name (no attribute has it, a declared default may).
-void AttributeValue(Node* iElement, Tree& iTree, const QIRUnicodeString& iName,
-                    const char* iInterned, QIRUnicodeString& oValue)
-{
-  if (iInterned)
-    for (const Attribute* attribute = iElement->Attributes; attribute; attribute = attribute->Next)
-      if (attribute->Name == iInterned && !iTree.IsNamespace(attribute)) {
-        oValue = attribute->Value;
-        return;
-      }
-  // Defaults declared by the document type read as if they were written.
-  xmlAttributePtr declared = nullptr;
-  xmlDocPtr holder = iTree.Declarations();
-  const xmlChar* element = reinterpret_cast<const xmlChar*>(iElement->Name);
-  if (holder && !iElement->InNamespace && holder->intSubset)
-    declared = xmlGetDtdAttrDesc(holder->intSubset, element, AsXml(iName));
-  if (holder && !iElement->InNamespace && !declared && holder->extSubset)
-    declared = xmlGetDtdAttrDesc(holder->extSubset, element, AsXml(iName));
-  oValue = declared && declared->defaultValue
-               ? reinterpret_cast<const char*>(declared->defaultValue)
-               : "";
-}
-
-const char* InternedName(const QIRUnicodeString& iName, const Tree& iTree)
-{
-  return iTree.KnownName(iName.ConvertToChar(), static_cast<std::size_t>(iName.GetLengthInByte()));
 }
 
 // --- nodes
@@ -461,7 +405,8 @@ HRESULT DomElement::GetAttribute(const QIRUnicodeString& iName, QIRUnicodeString
   return QIRGuarded([&] {
     if (QIRCallShouldFail("GetAttribute")) return hr;
     Tree& tree = _owner->Content();
-    AttributeValue(_node, tree, iName, InternedName(iName, tree), oValue);
+    QIRXMLInternal::ReadAttribute(_node, tree, iName, QIRXMLInternal::KnownNameOf(iName, tree),
+                                  oValue);
     return S_OK;
   });
 }
@@ -703,21 +648,59 @@ bool QIRXMLInternal::Reach(QIRIDOMNode* iHandle, Node*& oNode, Tree*& oTree)
   return true;
 }
 
+// One walk in document order below iRoot; "*" takes every element. Elements and documents
+// search below themselves alike.
 void QIRXMLInternal::ElementsBelow(Node* iRoot, const QIRUnicodeString& iTag, const Tree& iTree,
                                    std::vector<Node*>& oFound)
 {
-  CollectNodes(iRoot, iTag, iTree, oFound);
+  const char* tag = iTag.ConvertToChar();
+  const bool any = std::strcmp(tag, "*") == 0;
+  // Every name in the tree is interned: a name it does not know names no element, and
+  // the others compare by address.
+  const char* interned = iTree.KnownName(tag, static_cast<std::size_t>(iTag.GetLengthInByte()));
+  Node* node = any || interned ? FirstChildOf(iRoot) : nullptr;
+  while (node) {
+    if (node->Kind == NodeKind::Element) {
+      if (any || node->Name == interned) oFound.push_back(node);
+      if (node->First) {
+        node = node->First;
+        continue;
+      }
+    }
+    while (node && !node->Next) {
+      node = node->Parent;
+      if (node == iRoot) node = nullptr;
+    }
+    if (node) node = node->Next;
+  }
 }
 
+// A name the tree does not know is no attribute's; a declared default may still have it.
 void QIRXMLInternal::ReadAttribute(Node* iElement, Tree& iTree, const QIRUnicodeString& iName,
                                    const char* iInterned, QIRUnicodeString& oValue)
 {
-  AttributeValue(iElement, iTree, iName, iInterned, oValue);
+  if (iInterned)
+    for (const Attribute* attribute = iElement->Attributes; attribute; attribute = attribute->Next)
+      if (attribute->Name == iInterned && !iTree.IsNamespace(attribute)) {
+        oValue = attribute->Value;
+        return;
+      }
+  // Defaults declared by the document type read as if they were written.
+  xmlAttributePtr declared = nullptr;
+  xmlDocPtr holder = iTree.Declarations();
+  const xmlChar* element = reinterpret_cast<const xmlChar*>(iElement->Name);
+  if (holder && !iElement->InNamespace && holder->intSubset)
+    declared = xmlGetDtdAttrDesc(holder->intSubset, element, AsXml(iName));
+  if (holder && !iElement->InNamespace && !declared && holder->extSubset)
+    declared = xmlGetDtdAttrDesc(holder->extSubset, element, AsXml(iName));
+  oValue = declared && declared->defaultValue
+               ? reinterpret_cast<const char*>(declared->defaultValue)
+               : "";
 }
 
 const char* QIRXMLInternal::KnownNameOf(const QIRUnicodeString& iName, const Tree& iTree)
 {
-  return InternedName(iName, iTree);
+  return iTree.KnownName(iName.ConvertToChar(), static_cast<std::size_t>(iName.GetLengthInByte()));
 }
 
 HRESULT QIRXMLInternal::HandleOn(QIRIDOMNode* iNodeOfDocument, Node* iElement,

@@ -12,18 +12,9 @@ using QIRXMLInternal::Tree;
 HRESULT QIRXMLDirect::ElementList::Collect(const QIRIDOMNode_var& iRoot,
                                            const QIRUnicodeString& iTag)
 {
-  HRESULT hr = E_FAIL;
   Clear();
-  Node* root = nullptr;
-  Tree* tree = nullptr;
-  if (iRoot == NULL_var || !QIRXMLInternal::Reach(iRoot.get(), root, tree)) return hr;
-  return QIRGuarded([&] {
-    if (QIRCallShouldFail("GetElementsByTagName")) return hr;
-    QIRXMLInternal::ElementsBelow(root, iTag, *tree, _elements);
-    _root = iRoot;
-    _tree = tree;
-    return S_OK;
-  });
+  if (QIRCallShouldFail("GetElementsByTagName")) return E_FAIL;
+  return Gather(iRoot, iTag);
 }
 
 HRESULT QIRXMLDirect::ElementList::Gather(const QIRIDOMNode_var& iRoot,
