@@ -31,6 +31,7 @@ struct QIREdsXMLParser::JobIndex {
   // finds most entries, where a map of nodes costs a bucket and a node, two cache misses in a
   // large document.
   std::vector<std::uint64_t> Slots;
+  static const std::uint64_t kTagBits = 0xFFFFFFFF00000000ULL;
   static const std::size_t kNone = static_cast<std::size_t>(-1);
   // Found last: a writer or reader asks for one job many times in a row, and mostly takes the
   // jobs in document order, so the next one is tried before the table.
@@ -107,10 +108,6 @@ struct QIREdsXMLParser::JobIndex {
     return &FirstJobs[Last].Element;
   }
 
- private:
-  static const std::uint64_t kTagBits = 0xFFFFFFFF00000000ULL;
-
- public:
   // Elements gathered below a root once and answered from while the document is as it was
   // then; the list's root handle is kept alive by it, so no other handle takes its address.
   struct Kept {

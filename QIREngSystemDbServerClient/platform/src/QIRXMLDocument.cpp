@@ -563,12 +563,6 @@ HRESULT QIRXMLInternal::WrapDocument(std::unique_ptr<Tree> iTree, QIRIDOMDocumen
   return S_OK;
 }
 
-Tree* QIRXMLInternal::TreeOf(const QIRIDOMDocument_var& iDocument)
-{
-  const DomDocument* document = dynamic_cast<const DomDocument*>(iDocument.get());
-  return document ? &document->Content() : nullptr;
-}
-
 QIRIDOMImplementation* QIRXMLInternal::NewImplementation()
 {
   return new DomImplementation;
@@ -701,6 +695,12 @@ void QIRXMLInternal::ReadAttribute(Node* iElement, Tree& iTree, const QIRUnicode
 const char* QIRXMLInternal::KnownNameOf(const QIRUnicodeString& iName, const Tree& iTree)
 {
   return iTree.KnownName(iName.ConvertToChar(), static_cast<std::size_t>(iName.GetLengthInByte()));
+}
+
+Tree* QIRXMLInternal::TreeOf(const QIRIDOMDocument_var& iDocument)
+{
+  const DomDocument* document = DocumentOf(iDocument.get());
+  return document ? &document->Content() : nullptr;
 }
 
 HRESULT QIRXMLInternal::HandleOn(QIRIDOMNode* iNodeOfDocument, Node* iElement,
