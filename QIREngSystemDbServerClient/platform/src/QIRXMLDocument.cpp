@@ -17,7 +17,6 @@
 
 namespace {
 
-using QIRXMLInternal::Attribute;
 using QIRXMLInternal::Node;
 using QIRXMLInternal::NodeKind;
 using QIRXMLInternal::Tree;
